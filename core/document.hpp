@@ -6,6 +6,7 @@
 #include <string_view>
 #include <vector>
 
+#include "arabic.hpp"
 #include "detect.hpp"
 #include "error.hpp"
 #include "types.hpp"
@@ -13,6 +14,7 @@
 namespace inkra {
 
 struct Page {
+    std::vector<TextLine> lines;
     Assessment assessment;
     double width = 0;
     double height = 0;

@@ -8,6 +8,10 @@
 #include <string>
 #include <vector>
 
+#include <unicode/uchar.h>
+#include <unicode/utf8.h>
+
+#include "arabic.hpp"
 #include "document.hpp"
 
 namespace py = pybind11;
@@ -63,6 +67,59 @@ inkra::Document open_document(const py::object& path) {
     return std::move(*doc);
 }
 
+// The text as a double-quoted literal, escaped so that a repr never shows
+// invisible or combining characters raw; at most `limit` characters, with an
+// ellipsis when there were more.
+std::string quoted(std::string_view text, std::size_t limit) {
+    std::string out = "\"";
+    std::size_t count = 0;
+    const auto* s = reinterpret_cast<const std::uint8_t*>(text.data());
+    auto n = static_cast<std::int32_t>(text.size());
+    std::int32_t pos = 0;
+    while (pos < n) {
+        if (count == limit) return out + "\"\u2026";
+        std::int32_t start = pos;
+        UChar32 c;
+        U8_NEXT(s, pos, n, c);
+        ++count;
+        if (c < 0) c = 0xFFFD;
+        switch (c) {
+        case '"': out += "\\\""; continue;
+        case '\\': out += "\\\\"; continue;
+        case '\t': out += "\\t"; continue;
+        case '\r': out += "\\r"; continue;
+        case '\n': out += "\\n"; continue;
+        case 0: out += "\\0"; continue;
+        default: break;
+        }
+        auto cat = U_GET_GC_MASK(c);
+        bool invisible = (cat & (U_GC_C_MASK | U_GC_ZL_MASK | U_GC_ZP_MASK)) || ((cat & U_GC_ZS_MASK) && c != ' ');
+        if (invisible || u_hasBinaryProperty(c, UCHAR_GRAPHEME_EXTEND)) {
+            char buf[16];
+            std::snprintf(buf, sizeof buf, "\\u{%x}", static_cast<unsigned>(c));
+            out += buf;
+        } else {
+            out.append(text.substr(static_cast<std::size_t>(start), static_cast<std::size_t>(pos - start)));
+        }
+    }
+    return out + "\"";
+}
+
+struct PyLine {
+    std::string text;
+    double baseline = 0;
+    bool rtl = false;
+    std::string font;
+    double size = 0;
+    std::string color;
+    double confidence = 1.0;
+
+    explicit PyLine(const inkra::TextLine& l)
+        : text(l.text), baseline(l.baseline), rtl(l.rtl), font(l.font), size(l.size), color(l.color.to_css_hex()),
+          confidence(l.glyph_count == 0 ? 1.0
+                                        : 1.0 - static_cast<double>(l.unresolved) / static_cast<double>(l.glyph_count)) {}
+};
+
 struct PyPage {
     std::uint32_t number = 0;
     double width = 0, height = 0;
@@ -72,11 +129,14 @@ struct PyPage {
     double confidence = 0;
     std::vector<std::string> reasons;
     bool tagged = false;
+    std::vector<py::object> lines;
 
     explicit PyPage(const inkra::Page& p)
         : number(p.number), width(p.width), height(p.height), rotation(p.rotation * 90u), text(p.text()),
           verdict(inkra::verdict_text(p.assessment.verdict)), confidence(p.assessment.confidence),
-          reasons(p.assessment.reasons), tagged(p.tagged) {}
+          reasons(p.assessment.reasons), tagged(p.tagged) {
+        for (const auto& l : p.lines) lines.push_back(py::cast(PyLine(l)));
+    }
 };
 
 struct PyDocument {
@@ -123,6 +183,7 @@ PYBIND11_MODULE(inkra, m) {
 
     py::class_<PyDocument> document(m, "Document", kDocumentDoc);
     py::class_<PyPage> page(m, "Page", "One page of a document.");
+    py::class_<PyLine> line(m, "Line", "One line of extracted text, with its geometry and styling.");
 
     document
         .def(py::init<const py::object&>(), py::arg("path"),
@@ -191,11 +252,38 @@ PYBIND11_MODULE(inkra, m) {
             "structure tree rather than from geometry.\n\n"
             "The lucky case: the writer stated the order and we followed it. `False`\n"
             "means we reconstructed it, which is best-effort.")
+        .def_property_readonly(
+            "lines", [](const PyPage& p) { return as_list(p.lines); },
+            "The page's lines, in reading order \u2014 columns already resolved.")
         .def("__str__", [](const PyPage& p) { return p.text; })
         .def("__repr__", [](const PyPage& p) {
             return format("<Page %u %.0fx%.0fpt %s confidence=%.2f>", p.number, std::round(p.width),
                           std::round(p.height), p.verdict.c_str(), p.confidence);
         });
+
+    line.def_property_readonly(
+            "text", [](const PyLine& l) { return l.text; },
+            "The text, in logical order and normalised \u2014 base letters, not\npresentation forms.")
+        .def_property_readonly(
+            "baseline", [](const PyLine& l) { return l.baseline; },
+            "The y coordinate of the line's baseline, in PDF points from the bottom\nof the page.")
+        .def_property_readonly(
+            "direction", [](const PyLine& l) { return l.rtl ? "rtl" : "ltr"; },
+            "`\"rtl\"` or `\"ltr\"`: the base direction this line was reordered with.")
+        .def_property_readonly(
+            "font", [](const PyLine& l) { return l.font; }, "The font resource name most of the line was set in.")
+        .def_property_readonly(
+            "size", [](const PyLine& l) { return l.size; },
+            "Effective type size in points \u2014 composed from the text matrix, not the\n"
+            "`Tf` operand, which is often a meaningless 1.")
+        .def_property_readonly(
+            "color", [](const PyLine& l) { return l.color; },
+            "The line's colour as a CSS hex string, e.g. `\"#04684b\"`.")
+        .def_property_readonly(
+            "confidence", [](const PyLine& l) { return l.confidence; },
+            "Fraction of this line's glyphs that resolved to characters, 0.0 to 1.0.")
+        .def("__str__", [](const PyLine& l) { return l.text; })
+        .def("__repr__", [](const PyLine& l) { return format("<Line %.1fpt ", l.size) + quoted(l.text, 30) + ">"; });
 
     m.def(
         "extract_text",
