@@ -37,6 +37,20 @@ public:
     // them so that tokens of adjacent streams never fuse.
     Result<std::string> page_content(std::uint32_t number) const;
 
+    // Every form XObject reachable from the page's resources, depth-first,
+    // each under its qualified name (Fm0, Fm0/Fm1), content decoded.
+    Result<std::vector<RawForm>> page_forms(std::uint32_t number) const;
+
+    // The page's own fonts (merged up the page tree, in name order), then the
+    // fonts of each of its forms under the form's name.
+    Result<std::vector<RawFont>> page_raw_fonts(std::uint32_t number) const;
+
+    // The image XObjects of the page's own resources; forms are not entered.
+    Result<std::vector<RawImage>> page_raw_images(std::uint32_t number) const;
+
+    // The structure tree flattened in document order; empty when untagged.
+    RawStructure structure() const;
+
     struct Impl;
     Impl& impl() const { return *impl_; }
 
@@ -44,5 +58,11 @@ private:
     explicit Pdf(std::unique_ptr<Impl> impl);
     std::unique_ptr<Impl> impl_;
 };
+
+// Filters whose output is a picture codec's input, kept as stored.
+bool is_image_codec(std::string_view filter);
+
+// The colour model a colour-space family name stands for.
+ImageColorKind classify_color_space(std::string_view name);
 
 }  // namespace inkra
