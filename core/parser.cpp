@@ -155,13 +155,16 @@ std::optional<std::string> decode_stream(Object stream) {
         if (!stream.isStream()) return std::nullopt;
         std::string out;
         CappedSink sink(out, kMaxDecodedStream);
+        // Success alone is not enough: a filter the reader does not know is
+        // "not attempted" and passes the stored bytes through.
+        bool attempted = false;
         bool ok = false;
         try {
-            ok = stream.pipeStreamData(&sink, 0, qpdf_dl_specialized, true, false);
+            ok = stream.pipeStreamData(&sink, &attempted, 0, qpdf_dl_specialized, true, false);
         } catch (const std::exception&) {
             ok = false;
         }
-        if (!ok || sink.overflow) return std::nullopt;
+        if (!ok || !attempted || sink.overflow) return std::nullopt;
         return out;
     } catch (const std::exception&) {
         return std::nullopt;
@@ -173,7 +176,7 @@ std::optional<std::string> raw_stream(Object stream) {
         if (!stream.isStream()) return std::nullopt;
         std::string out;
         CappedSink sink(out, kMaxDecodedStream);
-        bool ok = stream.pipeStreamData(&sink, 0, qpdf_dl_none, true, false);
+        bool ok = stream.pipeStreamData(&sink, nullptr, 0, qpdf_dl_none, true, false);
         if (!ok || sink.overflow) return std::nullopt;
         return out;
     } catch (const std::exception&) {

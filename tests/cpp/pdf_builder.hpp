@@ -41,7 +41,7 @@ public:
     // Pages under one /Pages root; each entry is the extra dictionary text of
     // a page and its content. Returns the page object numbers.
     std::vector<int> simple_document(const std::vector<std::pair<std::string, std::string>>& pages,
-                                     const std::string& root_extra = "") {
+                                     const std::string& root_extra = "", const std::string& catalog_extra = "") {
         int root = reserve();
         std::vector<int> ids;
         std::string kids;
@@ -52,7 +52,7 @@ public:
             kids += ref(p) + " ";
         }
         set(root, "<< /Type /Pages /Kids [" + kids + "] /Count " + std::to_string(pages.size()) + " " + root_extra + " >>");
-        catalog_ = add("<< /Type /Catalog /Pages " + ref(root) + " >>");
+        catalog_ = add("<< /Type /Catalog /Pages " + ref(root) + " " + catalog_extra + " >>");
         return ids;
     }
 
