@@ -85,7 +85,10 @@ std::optional<RawImage> read_image(const std::string& key, Object value) {
     auto space = lookup(dict, "ColorSpace");
     image.color_space = color_kind(space);
     image.palette = palette_of(space);
-    image.has_mask = dict.hasKey("/SMask") || dict.hasKey("/Mask");
+    // Present whatever its value: the reader's own key test hides nulls and
+    // dangling references.
+    auto keys = dict.getDictAsMap();
+    image.has_mask = keys.contains("/SMask") || keys.contains("/Mask");
     return image;
 }
 
