@@ -16,7 +16,8 @@ namespace inkra {
 
 class FontMap;
 
-// A glyph prepared for reconstruction.
+// A glyph prepared for reconstruction. Its run coordinates follow its own
+// text direction, so that all four rotation quadrants group and order alike.
 struct Placed {
     Glyph glyph;
     std::optional<std::string> actual;  // /ActualText replacement
@@ -24,12 +25,13 @@ struct Placed {
     double run_y = 0;                   // across it; larger reads earlier
     bool anchored = false;
 
-    explicit Placed(Glyph g);
+    explicit Placed(Glyph g);  // derives run_x and run_y from the quadrant
     Placed() = default;
 };
 
 using Line = std::vector<Placed>;
 
+// One reconstructed line: logical, normalised text and its dominant style.
 struct TextLine {
     std::string text;
     std::string font;
@@ -46,6 +48,7 @@ struct TextLine {
     double confidence() const;
 };
 
+// One unit of a line's text in visual order; its own characters are logical.
 struct Piece {
     enum class Kind : std::uint8_t { Decoded, Actual };
     Kind kind = Kind::Decoded;
@@ -53,18 +56,31 @@ struct Piece {
 };
 
 // ---- character classes shared by the reconstruction stages ----
+// Hebrew, Arabic, Syriac, Thaana, the Arabic supplements and presentation
+// forms (Arabic-Indic digits included).
 bool is_rtl_char(char32_t c);
+// Combining diacritics, Arabic harakat and their isolated/medial forms.
 bool is_combining_mark(char32_t c);
 
 // ---- grouping ----
+// Lines top first, each in ascending run_x (visual order).
 std::vector<Line> group_into_lines(std::span<const Placed> glyphs);
-double median_text_size(std::span<const Placed> glyphs);
+double median_text_size(std::span<const Placed> glyphs);  // 10.0 when empty
 
 // ---- building ----
+// Text that is a combining mark and nothing else (leading spaces aside).
 bool is_mark_glyph(std::string_view text);
+// Nothing for an empty line or one whose text comes out empty. Writes
+// diagnostics to standard error when INKRA_DBG is set.
 std::optional<TextLine> build_line(std::span<const Placed> glyphs, const FontMap& fonts);
 
 // ---- finishing ----
+// Visual pieces to logical text: digit runs, reordering, NFKC, kashida, mark
+// bases, spaces, in that order.
 std::string finish_line_text(std::span<const Piece> pieces, bool rtl);
+// Each run of digits mixing families is rewritten in its majority family.
+std::string unify_digit_runs(std::string_view text);
+// Drops a space that only carries a following combining mark.
+std::string strip_mark_bases(std::string_view text);
 
 }  // namespace inkra

@@ -1,0 +1,519 @@
+#include "arabic.hpp"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <limits>
+
+#include "bidi.hpp"
+#include "font.hpp"
+#include "unicode.hpp"
+
+namespace inkra {
+
+// ---- character classes ----
+
+bool is_rtl_char(char32_t c) {
+    return (c >= 0x0590 && c <= 0x07BF) || (c >= 0x0860 && c <= 0x08FF) || (c >= 0xFB50 && c <= 0xFDFF) ||
+           (c >= 0xFE70 && c <= 0xFEFF);
+}
+
+bool is_combining_mark(char32_t c) {
+    return (c >= 0x0300 && c <= 0x036F) || (c >= 0x064B && c <= 0x065F) || c == 0x0670 ||
+           (c >= 0x06D6 && c <= 0x06ED) || (c >= 0x08D3 && c <= 0x08FF) || (c >= 0xFE70 && c <= 0xFE7F);
+}
+
+// ---- records ----
+
+Placed::Placed(Glyph g) : glyph(std::move(g)) {
+    switch (glyph.rotation) {
+    case 1: run_x = glyph.y; run_y = glyph.x; break;
+    case 2: run_x = -glyph.x; run_y = glyph.y; break;
+    case 3: run_x = -glyph.y; run_y = glyph.x; break;
+    default: run_x = glyph.x; run_y = glyph.y; break;
+    }
+}
+
+double TextLine::confidence() const {
+    if (glyph_count == 0) return 1.0;
+    return 1.0 - static_cast<double>(unresolved) / static_cast<double>(glyph_count);
+}
+
+// ---- grouping ----
+
+std::vector<Line> group_into_lines(std::span<const Placed> glyphs) {
+    std::vector<Line> lines;
+    if (glyphs.empty()) return lines;
+    Line sorted(glyphs.begin(), glyphs.end());
+    std::stable_sort(sorted.begin(), sorted.end(), [](const Placed& a, const Placed& b) {
+        auto ya = total_order_key(a.run_y), yb = total_order_key(b.run_y);
+        if (ya != yb) return ya > yb;
+        return total_less(a.run_x, b.run_x);
+    });
+    // The anchor stays the line's first glyph: a slowly drifting baseline
+    // must not drag a line across its neighbours.
+    const Placed* anchor = nullptr;
+    for (auto& g : sorted) {
+        double tolerance = std::max(0.3 * g.glyph.size, 0.5);
+        if (!anchor || g.glyph.rotation != anchor->glyph.rotation || std::fabs(g.run_y - anchor->run_y) > tolerance) {
+            lines.emplace_back();
+            lines.back().push_back(std::move(g));
+            anchor = &lines.back().front();
+        } else {
+            lines.back().push_back(std::move(g));
+            anchor = &lines.back().front();  // the push may have moved it
+        }
+    }
+    return lines;
+}
+
+double median_text_size(std::span<const Placed> glyphs) {
+    if (glyphs.empty()) return 10.0;
+    std::vector<double> sizes;
+    sizes.reserve(glyphs.size());
+    for (const auto& g : glyphs) sizes.push_back(g.glyph.size);
+    std::stable_sort(sizes.begin(), sizes.end(), total_less);
+    return sizes[sizes.size() / 2];
+}
+
+// ---- building ----
+
+bool is_mark_glyph(std::string_view text) {
+    if (text.empty()) return false;
+    std::u32string cps = to_code_points(nfkc(text));
+    std::size_t i = 0;
+    while (i < cps.size() && cps[i] == U' ') ++i;
+    if (i == cps.size()) return false;
+    for (; i < cps.size(); ++i)
+        if (!is_combining_mark(cps[i])) return false;
+    return true;
+}
+
+namespace {
+
+bool debug_enabled() { return std::getenv("INKRA_DBG") != nullptr; }
+
+void append_quoted(std::string& out, std::string_view text) {
+    out += '"';
+    for (char32_t c : to_code_points(text)) {
+        switch (c) {
+        case U'"': out += "\\\""; break;
+        case U'\\': out += "\\\\"; break;
+        case U'\n': out += "\\n"; break;
+        case U'\r': out += "\\r"; break;
+        case U'\t': out += "\\t"; break;
+        case U'\0': out += "\\0"; break;
+        default:
+            if (c < 0x20 || c == 0x7F || (c >= 0x80 && c < 0xA0)) {
+                char buf[16];
+                std::snprintf(buf, sizeof buf, "\\u{%x}", static_cast<unsigned>(c));
+                out += buf;
+            } else {
+                append_utf8(out, c);
+            }
+        }
+    }
+    out += '"';
+}
+
+void write_stderr(const std::string& s) { std::fwrite(s.data(), 1, s.size(), stderr); }
+
+bool contains_rtl(std::string_view text) {
+    for (char32_t c : to_code_points(text))
+        if (is_rtl_char(c)) return true;
+    return false;
+}
+
+bool all_white_space(std::string_view text) {
+    if (text.empty()) return false;
+    for (char32_t c : to_code_points(text))
+        if (!is_white_space(c)) return false;
+    return true;
+}
+
+bool all_replacement(std::string_view text) {
+    for (char32_t c : to_code_points(text))
+        if (c != 0xFFFD) return false;
+    return true;
+}
+
+constexpr std::string_view kReplacement = "\xEF\xBF\xBD";
+
+struct Composite {
+    char32_t letter;
+    char32_t base;
+    std::size_t index;  // of the composite's piece
+};
+
+// The host's text with the composite folded in, or nothing when the host
+// does not hold the base letter exactly once.
+std::optional<std::string> merge_hamza(const Composite& composite, std::string_view host) {
+    std::u32string cps = to_code_points(host);
+    if (cps.find(composite.letter) != std::u32string::npos) return std::string(host);
+    auto first = cps.find(composite.base);
+    if (first == std::u32string::npos || cps.find(composite.base, first + 1) != std::u32string::npos)
+        return std::nullopt;
+    cps[first] = composite.letter;
+    return to_utf8(cps);
+}
+
+// The text's one character, or 0 when it has none or several.
+char32_t single_char(std::string_view text) {
+    std::u32string cps = to_code_points(text);
+    return cps.size() == 1 ? cps[0] : 0;
+}
+
+void grow(Rect& box, double x, double y) {
+    if (!std::isnan(x)) {
+        box.x0 = std::min(box.x0, x);
+        box.x1 = std::max(box.x1, x);
+    }
+    if (!std::isnan(y)) {
+        box.y0 = std::min(box.y0, y);
+        box.y1 = std::max(box.y1, y);
+    }
+}
+
+Rect line_bbox(std::span<const Placed> glyphs) {
+    constexpr double inf = std::numeric_limits<double>::infinity();
+    Rect box{inf, inf, -inf, -inf};
+    for (const auto& p : glyphs) {
+        const Glyph& g = p.glyph;
+        double dx = 0, dy = 0;
+        switch (g.rotation) {
+        case 1: dy = g.advance; break;
+        case 2: dx = -g.advance; break;
+        case 3: dy = -g.advance; break;
+        default: dx = g.advance; break;
+        }
+        grow(box, g.x, g.y - 0.25 * g.size);
+        grow(box, g.x, g.y + 0.75 * g.size);
+        grow(box, g.x + dx, g.y + dy);
+    }
+    if (box.x0 > box.x1) box.x0 = box.x1 = 0;
+    if (box.y0 > box.y1) box.y0 = box.y1 = 0;
+    return box;
+}
+
+// The glyph whose style the most glyphs of the line share; the earliest wins
+// a tie.
+std::size_t dominant_style(std::span<const Placed> glyphs) {
+    std::vector<Style> styles;
+    styles.reserve(glyphs.size());
+    for (const auto& p : glyphs) styles.push_back(p.glyph.style());
+    std::size_t best = 0, best_count = 0;
+    for (std::size_t i = 0; i < styles.size(); ++i) {
+        std::size_t count = 0;
+        for (const auto& other : styles)
+            if (styles[i].merges_with(other)) ++count;
+        if (count > best_count) {
+            best = i;
+            best_count = count;
+        }
+    }
+    return best;
+}
+
+}  // namespace
+
+std::optional<TextLine> build_line(std::span<const Placed> glyphs, const FontMap& fonts) {
+    if (glyphs.empty()) return std::nullopt;
+
+    std::vector<const Placed*> order;
+    order.reserve(glyphs.size());
+    for (const auto& g : glyphs) order.push_back(&g);
+    std::stable_sort(order.begin(), order.end(),
+                     [](const Placed* a, const Placed* b) { return total_less(a->run_x, b->run_x); });
+
+    struct Decoded {
+        Piece piece;
+        bool resolved = true;
+    };
+    std::vector<Decoded> decoded;
+    decoded.reserve(order.size());
+    for (const Placed* p : order) {
+        if (p->actual) {
+            decoded.push_back({{Piece::Kind::Actual, *p->actual}, true});
+        } else if (auto text = fonts.decode(p->glyph.font, p->glyph.code)) {
+            decoded.push_back({{Piece::Kind::Decoded, std::move(*text)}, true});
+        } else {
+            decoded.push_back({{Piece::Kind::Decoded, std::string(kReplacement)}, false});
+        }
+    }
+
+    bool rtl = false;
+    bool paints_spaces = false;
+    for (const auto& d : decoded) {
+        rtl = rtl || contains_rtl(d.piece.text);
+        paints_spaces = paints_spaces || all_white_space(d.piece.text);
+    }
+    // A line that paints its own spaces gets fewer synthetic ones.
+    const double factor = paints_spaces ? 0.25 : 0.15;
+
+    std::vector<Piece> pieces;
+    pieces.reserve(order.size() + order.size() / 4);
+    bool have_previous = false;
+    double previous_end = 0;
+    std::size_t unresolved = 0;
+    constexpr std::size_t kNoSlot = static_cast<std::size_t>(-1);
+    std::size_t mark_slot = kNoSlot;  // the piece a following mark goes in front of
+    std::optional<Composite> pending;
+
+    auto extend_end = [&](double end) {
+        if (!have_previous) {
+            previous_end = end;
+        } else if (!std::isnan(end)) {
+            previous_end = std::isnan(previous_end) ? end : std::max(previous_end, end);
+        }
+    };
+
+    for (std::size_t k = 0; k < order.size(); ++k) {
+        const Placed& p = *order[k];
+        Decoded& d = decoded[k];
+        const std::string& text = d.piece.text;
+        const double x = p.run_x, w = p.glyph.advance, s = p.glyph.size;
+        const bool has_advance = std::fabs(w) >= 0.05 * s;
+
+        if (d.resolved && all_replacement(text)) {  // empty text included
+            extend_end(x + w);
+            have_previous = true;
+            continue;
+        }
+        if (text == kReplacement) ++unresolved;
+        const bool mark = is_mark_glyph(text);
+
+        if (have_previous && has_advance && x - previous_end > s * factor) {
+            bool after_space = !pieces.empty() && pieces.back().kind == Piece::Kind::Decoded && pieces.back().text == " ";
+            if (!after_space) {
+                pieces.push_back({Piece::Kind::Decoded, " "});
+                mark_slot = kNoSlot;
+            }
+        }
+        extend_end(x + w);
+
+        if ((d.piece.kind == Piece::Kind::Actual && text.empty()) || (p.anchored && all_white_space(text))) {
+            have_previous = true;
+            continue;
+        }
+
+        if (pending && has_advance) {
+            if (auto merged = merge_hamza(*pending, text)) {
+                if (debug_enabled()) {
+                    std::string msg = "MERGE slot=" + std::to_string(pending->index) + " at_slot=";
+                    if (pending->index < pieces.size()) {
+                        msg += "Some(";
+                        append_quoted(msg, pieces[pending->index].text);
+                        msg += ")";
+                    } else {
+                        msg += "None";
+                    }
+                    msg += " host=";
+                    append_quoted(msg, text);
+                    msg += " -> ";
+                    append_quoted(msg, *merged);
+                    msg += " len=" + std::to_string(pieces.size()) + "\n";
+                    write_stderr(msg);
+                }
+                if (pending->index < pieces.size()) pieces.erase(pieces.begin() + static_cast<std::ptrdiff_t>(pending->index));
+                pieces.push_back({Piece::Kind::Decoded, std::move(*merged)});
+                mark_slot = pieces.size() - 1;
+                pending.reset();
+                have_previous = true;
+                continue;
+            }
+        }
+
+        const char32_t lone = has_advance ? 0 : single_char(text);
+        // In a right-to-left line the mark goes in front of its letter in the
+        // visual list, so that reordering puts it after the letter.
+        if (mark) {
+            if (mark_slot != kNoSlot && rtl && mark_slot <= pieces.size())
+                pieces.insert(pieces.begin() + static_cast<std::ptrdiff_t>(mark_slot), std::move(d.piece));
+            else
+                pieces.push_back(std::move(d.piece));
+        } else {
+            pieces.push_back(std::move(d.piece));
+            mark_slot = pieces.size() - 1;
+        }
+
+        // A composite painted without advance waits for the bare letter it
+        // was overlaid on.
+        pending.reset();
+        if (lone) {
+            std::u32string parts = nfd(lone);
+            if (parts.size() == 2 && is_combining_mark(parts[1]) && parts[0] != lone)
+                pending = Composite{lone, parts[0], pieces.size() - 1};
+        }
+        have_previous = true;
+    }
+
+    std::string text = finish_line_text(pieces, rtl);
+
+    if (debug_enabled() && text.find("\xD8\xA5\xD8\xA5") != std::string::npos) {
+        std::string msg = "PIECES: [";
+        for (std::size_t i = 0; i < pieces.size(); ++i) {
+            if (i) msg += ", ";
+            append_quoted(msg, pieces[i].text);
+        }
+        msg += "]\n";
+        write_stderr(msg);
+    }
+    if (text.empty()) return std::nullopt;
+
+    TextLine line;
+    line.text = std::move(text);
+    const Glyph& style = glyphs[dominant_style(glyphs)].glyph;
+    line.font = style.font;
+    line.size = style.size;
+    line.color = style.color;
+    line.render = style.render;
+    line.baseline = glyphs.front().glyph.y;
+    line.bbox = line_bbox(glyphs);
+    line.unresolved = unresolved;
+    line.glyph_count = glyphs.size();
+    line.rtl = rtl;
+    return line;
+}
+
+// ---- finishing ----
+
+namespace {
+
+enum class Family : std::uint8_t { None, European, ArabicIndic, Extended };
+
+Family family_of(char32_t c) {
+    if (c >= U'0' && c <= U'9') return Family::European;
+    if (c >= 0x0660 && c <= 0x0669) return Family::ArabicIndic;
+    if (c >= 0x06F0 && c <= 0x06F9) return Family::Extended;
+    return Family::None;
+}
+
+char32_t zero_of(Family f) {
+    switch (f) {
+    case Family::ArabicIndic: return 0x0660;
+    case Family::Extended: return 0x06F0;
+    default: return U'0';
+    }
+}
+
+void unify_digits(std::u32string& text) {
+    std::size_t i = 0;
+    while (i < text.size()) {
+        if (family_of(text[i]) == Family::None) {
+            ++i;
+            continue;
+        }
+        std::size_t end = i;
+        std::size_t e = 0, a = 0, x = 0;
+        for (; end < text.size(); ++end) {
+            Family f = family_of(text[end]);
+            if (f == Family::None) break;
+            e += f == Family::European;
+            a += f == Family::ArabicIndic;
+            x += f == Family::Extended;
+        }
+        int families = (e > 0) + (a > 0) + (x > 0);
+        if (families > 1) {
+            Family target = Family::European;
+            if (a > e && a >= x) target = Family::ArabicIndic;
+            else if (x > a && x > e) target = Family::Extended;
+            for (std::size_t j = i; j < end; ++j) {
+                Family f = family_of(text[j]);
+                text[j] = zero_of(target) + (text[j] - zero_of(f));
+            }
+        }
+        i = end;
+    }
+}
+
+bool is_arabic_letter(char32_t c) {
+    bool block = (c >= 0x0600 && c <= 0x06FF) || (c >= 0x0750 && c <= 0x077F) || (c >= 0xFB50 && c <= 0xFEFF);
+    return block && is_alphabetic(c);
+}
+
+// Tatweel only stretches a joined word; between two Arabic letters it is
+// justification and goes, anywhere else it may be meant.
+void drop_kashida(std::u32string& text) {
+    std::u32string out;
+    out.reserve(text.size());
+    std::size_t i = 0;
+    while (i < text.size()) {
+        if (text[i] != 0x0640) {
+            out.push_back(text[i++]);
+            continue;
+        }
+        std::size_t end = i;
+        while (end < text.size() && text[end] == 0x0640) ++end;
+        bool between = i > 0 && end < text.size() && is_arabic_letter(text[i - 1]) && is_arabic_letter(text[end]);
+        if (!between) out.append(text, i, end - i);
+        i = end;
+    }
+    text = std::move(out);
+}
+
+void drop_mark_bases(std::u32string& text) {
+    std::u32string out;
+    out.reserve(text.size());
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == U' ' && i + 1 < text.size() && is_combining_mark(text[i + 1])) continue;
+        out.push_back(text[i]);
+    }
+    text = std::move(out);
+}
+
+std::string collapse_spaces(std::u32string_view text) {
+    std::string out;
+    out.reserve(text.size() * 2);
+    bool gap = false;
+    for (char32_t c : text) {
+        if (is_white_space(c)) {
+            gap = true;
+            continue;
+        }
+        if (gap && !out.empty()) out += ' ';
+        gap = false;
+        append_utf8(out, c);
+    }
+    return out;
+}
+
+}  // namespace
+
+std::string unify_digit_runs(std::string_view text) {
+    std::u32string cps = to_code_points(text);
+    unify_digits(cps);
+    return to_utf8(cps);
+}
+
+std::string strip_mark_bases(std::string_view text) {
+    std::u32string cps = to_code_points(text);
+    drop_mark_bases(cps);
+    return to_utf8(cps);
+}
+
+std::string finish_line_text(std::span<const Piece> pieces, bool rtl) {
+    // A multi-character piece holds its own text in logical order while the
+    // line is still visual: reversed here, reordering restores it together
+    // with its neighbours.
+    std::u32string visual;
+    for (const auto& piece : pieces) {
+        std::u32string cps = to_code_points(piece.text);
+        bool reverse = false;
+        if (cps.size() > 1)
+            for (char32_t c : cps)
+                if (is_rtl_char(c) && family_of(c) == Family::None) {
+                    reverse = true;
+                    break;
+                }
+        if (reverse) visual.append(cps.rbegin(), cps.rend());
+        else visual += cps;
+    }
+    unify_digits(visual);
+    std::u32string text = to_code_points(nfkc(visual_to_logical(to_utf8(visual), rtl)));
+    drop_kashida(text);
+    drop_mark_bases(text);
+    return collapse_spaces(text);
+}
+
+}  // namespace inkra
