@@ -53,17 +53,16 @@ std::vector<Line> group_into_lines(std::span<const Placed> glyphs) {
     });
     // The anchor stays the line's first glyph: a slowly drifting baseline
     // must not drag a line across its neighbours.
-    const Placed* anchor = nullptr;
+    double anchor_y = 0;
+    std::uint8_t anchor_rotation = 0;
     for (auto& g : sorted) {
         double tolerance = std::max(0.3 * g.glyph.size, 0.5);
-        if (!anchor || g.glyph.rotation != anchor->glyph.rotation || std::fabs(g.run_y - anchor->run_y) > tolerance) {
+        if (lines.empty() || g.glyph.rotation != anchor_rotation || std::fabs(g.run_y - anchor_y) > tolerance) {
+            anchor_y = g.run_y;
+            anchor_rotation = g.glyph.rotation;
             lines.emplace_back();
-            lines.back().push_back(std::move(g));
-            anchor = &lines.back().front();
-        } else {
-            lines.back().push_back(std::move(g));
-            anchor = &lines.back().front();  // the push may have moved it
         }
+        lines.back().push_back(std::move(g));
     }
     return lines;
 }
