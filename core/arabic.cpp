@@ -326,23 +326,24 @@ std::optional<TextLine> build_line(std::span<const Placed> glyphs, const FontMap
         const char32_t lone = has_advance ? 0 : single_char(text);
         // In a right-to-left line the mark goes in front of its letter in the
         // visual list, so that reordering puts it after the letter.
-        if (mark) {
-            if (mark_slot != kNoSlot && rtl && mark_slot <= pieces.size())
-                pieces.insert(pieces.begin() + static_cast<std::ptrdiff_t>(mark_slot), std::move(d.piece));
-            else
-                pieces.push_back(std::move(d.piece));
+        std::size_t placed_at = pieces.size();
+        if (mark && mark_slot != kNoSlot && rtl && mark_slot <= pieces.size()) {
+            placed_at = mark_slot;
+            pieces.insert(pieces.begin() + static_cast<std::ptrdiff_t>(mark_slot), std::move(d.piece));
         } else {
             pieces.push_back(std::move(d.piece));
-            mark_slot = pieces.size() - 1;
+            if (!mark) mark_slot = placed_at;
         }
 
         // A composite painted without advance waits for the bare letter it
-        // was overlaid on.
+        // was overlaid on. It remembers where its own piece went: a composite
+        // mark slotted in front of its letter is not the last piece, and the
+        // merge must not remove that letter instead.
         pending.reset();
         if (lone) {
             std::u32string parts = nfd(lone);
             if (parts.size() == 2 && is_combining_mark(parts[1]) && parts[0] != lone)
-                pending = Composite{lone, parts[0], pieces.size() - 1};
+                pending = Composite{lone, parts[0], placed_at};
         }
         have_previous = true;
     }

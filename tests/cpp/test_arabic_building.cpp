@@ -134,6 +134,12 @@ TEST(BuildLine, HamzaMerge) {
         {"overlay before bare host", overlay(kAlef), "\u0623\u0628"},
         {"host already composite", overlay(kAlefHamza), "\u0623\u0628"},
         {"host with two alefs: no merge", overlay("\u0627\u0627"), "\u0627\u0627\u0623\u0628"},
+        // a composite mark (U+0344 = U+0308 U+0301) slotted in front of its
+        // letter, then merged into a host: the merge replaces the composite's
+        // own piece (the merged piece goes last, in front of the letter in
+        // logical order) and the letter survives
+        {"composite mark merged", [](LineFixture& f) { f.add(kBeh, 0, 5); f.add("\u0344", 2, 0); f.add("\u0308", 2, 3); },
+         "\u0308\u0301\u0628"},
         // a mark after the merged letter follows it
         {"mark on merged letter", [](LineFixture& f) {
              f.add(kBeh, 0, 5); f.add(kAlefHamza, 5, 0); f.add(kAlef, 5, 3); f.add("\u064E", 6, 0); },
