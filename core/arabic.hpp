@@ -63,7 +63,8 @@ bool is_rtl_char(char32_t c);
 bool is_combining_mark(char32_t c);
 
 // ---- grouping ----
-// Lines top first, each in ascending run_x (visual order).
+// Lines top first; a line keeps the grouping sort (run_y descending, then
+// run_x ascending), so a line on one baseline reads in visual order.
 std::vector<Line> group_into_lines(std::span<const Placed> glyphs);
 double median_text_size(std::span<const Placed> glyphs);  // 10.0 when empty
 
