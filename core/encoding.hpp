@@ -2,6 +2,8 @@
 // a font gives its glyph, becomes text.
 #pragma once
 
+#include "unicode.hpp"
+
 #include <cstdint>
 #include <optional>
 #include <span>
@@ -38,8 +40,6 @@ std::optional<std::string> glyph_name_to_string(std::string_view name);
 // A code point that UTF-8 can carry: at most U+10FFFF and not a surrogate.
 constexpr bool is_scalar(std::uint32_t c) { return c <= 0x10FFFF && (c < 0xD800 || c > 0xDFFF); }
 
-// Appends c as UTF-8; callers pass scalar values only.
-void append_utf8(std::string& out, char32_t c);
 
 // UTF-16 code units as UTF-8, pairs joined and unpaired surrogates as U+FFFD.
 std::string utf16_to_string(std::span<const std::uint16_t> units);
