@@ -24,6 +24,14 @@ constexpr std::array<std::uint8_t, 256> make_classes() {
 }
 constexpr auto kClass = make_classes();
 
+// The bytes a literal string's scan must stop at.
+constexpr std::array<bool, 256> make_string_specials() {
+    std::array<bool, 256> t{};
+    for (unsigned char c : std::string_view("()\\\r")) t[c] = true;
+    return t;
+}
+constexpr auto kStringSpecial = make_string_specials();
+
 inline bool is_space(char c) { return kClass[static_cast<unsigned char>(c)] == kSpace; }
 inline bool is_regular(char c) { return kClass[static_cast<unsigned char>(c)] == 0; }
 
@@ -148,6 +156,10 @@ bool ContentReader::next(Operation& out) {
             std::size_t p = pos_ + 1;
             while (p < n) {
                 char ch = d[p];
+                if (!kStringSpecial[static_cast<unsigned char>(ch)]) {
+                    ++p;
+                    continue;
+                }
                 if (ch == '\\') {
                     escaped = true;
                     p += 2;
@@ -291,13 +303,50 @@ bool ContentReader::next(Operation& out) {
     }
 }
 
-bool content_is_well_formed(std::string_view content) {
+namespace {
+
+// Operators are at most three bytes; packed into one word they switch fast
+// while matching the exact text.
+constexpr std::uint32_t key(std::string_view op) {
+    if (op.empty() || op.size() > 3) return 0;
+    std::uint32_t k = 0;
+    for (std::size_t i = 0; i < op.size(); ++i) k |= static_cast<std::uint32_t>(static_cast<unsigned char>(op[i])) << (8 * i);
+    return k;
+}
+
+
+// Lexes the whole content once. On success gives an upper bound on the glyphs
+// it shows (the bytes of its text-showing operands), so that the glyph list
+// can grow once; nothing on a syntax error.
+std::optional<std::size_t> scan_content(std::string_view content) {
     ContentReader reader(content);
     Operation op;
+    std::size_t bound = 0;
+    auto bytes = [](const Operand& o) -> std::size_t {
+        if (o.kind == Operand::Kind::String) return o.raw.size();
+        if (o.kind == Operand::Kind::HexString) return (o.raw.size() + 1) / 2;
+        return 0;
+    };
     while (reader.next(op)) {
+        switch (key(op.op)) {
+        case key("Tj"):
+        case key("'"):
+        case key("\""):
+            for (const Operand& o : op.operands) bound += bytes(o);
+            break;
+        case key("TJ"):
+            for (const Operand& o : op.elements) bound += bytes(o);
+            break;
+        default: break;
+        }
     }
-    return !reader.failed();
+    if (reader.failed()) return std::nullopt;
+    return bound;
 }
+
+}  // namespace
+
+bool content_is_well_formed(std::string_view content) { return scan_content(content).has_value(); }
 
 std::string_view operand_bytes(const Operand& o, std::string& scratch) {
     if (o.kind == Operand::Kind::String) {
@@ -431,15 +480,6 @@ std::string pdf_text_string(std::string_view b) {
 
 namespace {
 
-// Operators are at most three bytes; packed into one word they switch fast
-// while matching the exact text.
-constexpr std::uint32_t key(std::string_view op) {
-    if (op.empty() || op.size() > 3) return 0;
-    std::uint32_t k = 0;
-    for (std::size_t i = 0; i < op.size(); ++i) k |= static_cast<std::uint32_t>(static_cast<unsigned char>(op[i])) << (8 * i);
-    return k;
-}
-
 // A name operand's text: its bytes as UTF-8, invalid sequences replaced.
 void assign_name_text(std::string& out, std::string_view bytes) {
     for (char c : bytes)
@@ -478,15 +518,22 @@ struct Interpreter {
     std::string scratch;
     std::string name_scratch;
     std::string name_text;
-    // Whether each form lexes cleanly: unknown (-1), no (0), yes (1).
-    std::vector<std::int8_t> form_ok;
+    // Per form, once known: whether it lexes cleanly, and its glyph bound.
+    std::vector<std::optional<std::optional<std::size_t>>> form_scan;
     // Whether the current font is Type0, remembered for the last font name.
     std::string type0_font;
     bool type0 = false;
     bool type0_known = false;
+    // What show derived from the matrices last time, and from what.
+    struct Placement {
+        double size = 0, axis = 0;
+        std::uint8_t rotation = 0;
+    } placement;
+    std::array<double, 10> placement_inputs{};
+    bool placement_known = false;
 
     Interpreter(std::span<const FontInfo> f, std::span<const RawForm> fm, const GlyphWidths& w)
-        : fonts(f), forms(fm), widths(w), form_ok(fm.size(), -1) {}
+        : fonts(f), forms(fm), widths(w), form_scan(fm.size()) {}
 
     bool run_content(std::string_view content);
     void run(const Operation& op);
@@ -500,6 +547,12 @@ struct Interpreter {
     void bdc(const Operation& op);
     bool is_type0();
     bool name_of(const Operand& o, std::string& out);
+    // Room for `more` glyphs, growing geometrically so that a form drawn
+    // many times does not reallocate each time.
+    void reserve_glyphs(std::size_t more) {
+        std::vector<Glyph>& g = out.glyphs;
+        if (g.size() + more > g.capacity()) g.reserve(std::max(g.size() + more, 2 * g.capacity()));
+    }
     void move_text(double tx) {
         text_matrix[4] += tx * text_matrix[0];
         text_matrix[5] += tx * text_matrix[1];
@@ -552,16 +605,24 @@ void Interpreter::next_line(double tx, double ty) {
 
 void Interpreter::show(std::string_view bytes) {
     // Within one string only the text matrix's translation changes, so the
-    // size, the axis length, the rotation and the colour hold for all its glyphs.
+    // size, the axis length and the rotation hold for all its glyphs; they
+    // are recomputed only when the matrices, size or scaling have changed.
     const Matrix& tm = text_matrix;
     const Matrix& ctm = gs.ctm;
     const double tfs = gs.font_size, th = gs.horizontal_scale;
-    Point up = apply_linear(ctm, {tfs * tm[2], tfs * tm[3]});
-    const double size = std::hypot(up.x, up.y);
-    Point axis_v = apply_linear(ctm, {tm[0], tm[1]});
-    const double axis = std::hypot(axis_v.x, axis_v.y);
-    Point dir = apply_linear(ctm, {tfs * th * tm[0], tfs * th * tm[1]});
-    const std::uint8_t rotation = rotation_of(dir.x, dir.y);
+    const std::array<double, 10> inputs{tm[0], tm[1], tm[2], tm[3], ctm[0], ctm[1], ctm[2], ctm[3], tfs, th};
+    if (!placement_known || inputs != placement_inputs) {
+        Point up = apply_linear(ctm, {tfs * tm[2], tfs * tm[3]});
+        placement.size = std::hypot(up.x, up.y);
+        Point axis_v = apply_linear(ctm, {tm[0], tm[1]});
+        placement.axis = std::hypot(axis_v.x, axis_v.y);
+        Point dir = apply_linear(ctm, {tfs * th * tm[0], tfs * th * tm[1]});
+        placement.rotation = rotation_of(dir.x, dir.y);
+        placement_inputs = inputs;
+        placement_known = true;
+    }
+    const double size = placement.size, axis = placement.axis;
+    const std::uint8_t rotation = placement.rotation;
     const bool stroked = gs.render == TextRender::Stroke || gs.render == TextRender::StrokeClip;
     const Color color = stroked ? gs.stroke_color : gs.fill_color;
 
@@ -582,16 +643,9 @@ void Interpreter::emit(std::uint32_t code, bool is_space, double size, double ax
     const double tfs = gs.font_size, th = gs.horizontal_scale;
     const Matrix& tm = text_matrix;
     Point origin = apply(gs.ctm, {gs.rise * tm[2] + tm[4], gs.rise * tm[3] + tm[5]});
-    Glyph& g = out.glyphs.emplace_back();
-    g.font = gs.font;
-    g.size = size;
-    g.color = color;
-    g.render = gs.render;
-    g.x = origin.x;
-    g.y = origin.y;
-    g.advance = axis * std::abs(std::max(w, 0.0) * tfs * th);
-    g.code = code;
-    g.rotation = rotation;
+    // Built in place, field by field, without zeroing the record first.
+    out.glyphs.emplace_back(gs.font, size, color, gs.render, origin.x, origin.y,
+                            axis * std::abs(std::max(w, 0.0) * tfs * th), code, rotation);
     move_text((w * tfs + gs.char_spacing + (is_space ? gs.word_spacing : 0)) * th);
 }
 
@@ -644,7 +698,9 @@ void Interpreter::enter_form(const std::string& name) {
     const RawForm& form = forms[index];
     // A form that does not lex runs nothing, so it is checked before it runs;
     // forms drawn many times are checked once.
-    if (form_ok[index] < 0) form_ok[index] = content_is_well_formed(form.content) ? 1 : 0;
+    if (!form_scan[index]) form_scan[index] = scan_content(form.content);
+    const std::optional<std::size_t> bound = *form_scan[index];
+    if (bound) reserve_glyphs(*bound);
 
     const Matrix ctm = multiply(form.matrix, gs.ctm);
     stack.save(gs);
@@ -653,7 +709,7 @@ void Interpreter::enter_form(const std::string& name) {
     text_matrix = line_matrix = kIdentity;
     std::size_t slash = name.rfind('/');
     form_path.push_back(slash == std::string::npos ? name : name.substr(slash + 1));
-    if (form_ok[index] == 1) run_content(form.content);
+    if (bound) run_content(form.content);
     form_path.pop_back();
     text_matrix = saved_text;
     line_matrix = saved_line;
@@ -842,8 +898,12 @@ void Interpreter::run(const Operation& op) {
 
 PageGlyphs interpret_with_forms(std::string_view content, std::span<const FontInfo> fonts,
                                 std::span<const RawForm> forms, const GlyphWidths& widths) {
+    // Checked whole before running, so that a syntax error anywhere gives nothing.
+    const std::optional<std::size_t> bound = scan_content(content);
+    if (!bound) return {};
     Interpreter in(fonts, forms, widths);
-    if (!in.run_content(content)) return {};
+    in.out.glyphs.reserve(*bound);
+    in.run_content(content);
     return std::move(in.out);
 }
 

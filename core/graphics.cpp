@@ -5,27 +5,6 @@
 
 namespace inkra {
 
-Matrix multiply(const Matrix& m, const Matrix& n) {
-    return {
-        m[0] * n[0] + m[1] * n[2],
-        m[0] * n[1] + m[1] * n[3],
-        m[2] * n[0] + m[3] * n[2],
-        m[2] * n[1] + m[3] * n[3],
-        m[4] * n[0] + m[5] * n[2] + n[4],
-        m[4] * n[1] + m[5] * n[3] + n[5],
-    };
-}
-
-Matrix translate(double tx, double ty) { return {1, 0, 0, 1, tx, ty}; }
-
-Point apply(const Matrix& m, Point p) {
-    return {m[0] * p.x + m[2] * p.y + m[4], m[1] * p.x + m[3] * p.y + m[5]};
-}
-
-Point apply_linear(const Matrix& m, Point v) {
-    return {m[0] * v.x + m[2] * v.y, m[1] * v.x + m[3] * v.y};
-}
-
 ColorSpaceKind color_space_from_name(std::string_view name) {
     if (name == "G" || name == "DeviceGray" || name == "CalGray") return ColorSpaceKind::Gray;
     if (name == "RGB" || name == "DeviceRGB" || name == "CalRGB" || name == "Lab") return ColorSpaceKind::Rgb;

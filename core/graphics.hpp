@@ -19,12 +19,20 @@ struct Point {
 };
 
 // The product that applies `first`, then `then`.
-Matrix multiply(const Matrix& first, const Matrix& then);
-Matrix translate(double tx, double ty);
+inline Matrix multiply(const Matrix& m, const Matrix& n) {
+    return {
+        m[0] * n[0] + m[1] * n[2], m[0] * n[1] + m[1] * n[3],
+        m[2] * n[0] + m[3] * n[2], m[2] * n[1] + m[3] * n[3],
+        m[4] * n[0] + m[5] * n[2] + n[4], m[4] * n[1] + m[5] * n[3] + n[5],
+    };
+}
+inline Matrix translate(double tx, double ty) { return {1, 0, 0, 1, tx, ty}; }
 // The point through the whole matrix.
-Point apply(const Matrix& m, Point p);
+inline Point apply(const Matrix& m, Point p) {
+    return {m[0] * p.x + m[2] * p.y + m[4], m[1] * p.x + m[3] * p.y + m[5]};
+}
 // The vector through the linear part only.
-Point apply_linear(const Matrix& m, Point v);
+inline Point apply_linear(const Matrix& m, Point v) { return {m[0] * v.x + m[2] * v.y, m[1] * v.x + m[3] * v.y}; }
 
 // The family of a colour space: how many operands sc/scn expect.
 enum class ColorSpaceKind : std::uint8_t { Gray, Rgb, Cmyk, Other };
