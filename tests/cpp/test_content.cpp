@@ -400,3 +400,18 @@ TEST(Interpreter, OperandsOfTheWrongKind) {
     ASSERT_EQ(out.glyphs.size(), 1u);
     EXPECT_EQ(out.glyphs[0].font, "F#1\uFFFD");
 }
+
+TEST(Interpreter, PlacementFollowsEveryStateChange) {
+    // Size, advance and rotation are derived once per change of matrices,
+    // size or scaling; each change must show in the very next glyph.
+    auto out = run("BT /F1 10 Tf (A) Tj 20 Tf (A) Tj 50 Tz (A) Tj ET 2 0 0 2 0 0 cm BT (A) Tj 0 1 -1 0 0 0 Tm (A) Tj ET"
+                   " q 0 -1 1 0 0 0 cm BT (A) Tj ET Q");
+    struct Want { double size, advance; int rotation; };
+    const Want want[] = {{10, 5, 0}, {20, 10, 0}, {20, 5, 0}, {40, 10, 0}, {40, 10, 1}, {40, 10, 3}};
+    ASSERT_EQ(out.glyphs.size(), std::size(want));
+    for (std::size_t i = 0; i < std::size(want); ++i) {
+        EXPECT_NEAR(out.glyphs[i].size, want[i].size, 1e-9) << i;
+        EXPECT_NEAR(out.glyphs[i].advance, want[i].advance, 1e-9) << i;
+        EXPECT_EQ(out.glyphs[i].rotation, want[i].rotation) << i;
+    }
+}
