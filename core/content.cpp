@@ -53,7 +53,7 @@ bool parse_number(std::string_view t, double& value, bool& integer) {
     if (i < n && (t[i] == '+' || t[i] == '-')) negative = t[i++] == '-';
     std::uint64_t mantissa = 0;
     int digits = 0, fraction = 0;
-    bool point = false, any_digit = false, overflow = false;
+    bool point = false, any_digit = false, long_form = false;
     for (; i < n; ++i) {
         char c = t[i];
         if (c >= '0' && c <= '9') {
@@ -61,7 +61,7 @@ bool parse_number(std::string_view t, double& value, bool& integer) {
             if (point) ++fraction;
             if (mantissa != 0 || c != '0') ++digits;
             mantissa = mantissa * 10 + static_cast<unsigned>(c - '0');
-            if (digits >= 18 || fraction >= 19) overflow = true;
+            if (digits > 15 || fraction > 18) long_form = true;
         } else if (c == '.' && !point) {
             point = true;
         } else {
@@ -70,7 +70,7 @@ bool parse_number(std::string_view t, double& value, bool& integer) {
     }
     if (!any_digit) return false;
     integer = !point;
-    if (overflow) {
+    if (long_form) {
         // Too many digits for the exact path: let the library round it.
         std::string_view body = t.substr(t[0] == '+' || t[0] == '-' ? 1 : 0);
         double v = 0;
@@ -79,7 +79,10 @@ bool parse_number(std::string_view t, double& value, bool& integer) {
         value = negative ? -v : v;
         return true;
     }
-    double v = static_cast<double>(mantissa) / kPow10[static_cast<std::size_t>(fraction)];
+    // Exact for up to 15 digits: both operands are exact doubles, so the one
+    // division rounds correctly. Integers skip the slow division.
+    double v = static_cast<double>(mantissa);
+    if (fraction) v /= kPow10[static_cast<std::size_t>(fraction)];
     value = negative ? -v : v;
     return true;
 }

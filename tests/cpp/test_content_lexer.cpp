@@ -90,6 +90,12 @@ TEST(ContentLexer, NumbersAndWordsThatAreNot) {
     ASSERT_EQ(ops[3].operands.size(), 2u);
     EXPECT_DOUBLE_EQ(ops[3].operands[0].number, 123456789012345678901.0);
     EXPECT_DOUBLE_EQ(ops[3].operands[1].number, 1e-22);
+
+    // Numbers round exactly as the compiler rounds the same literal.
+    ops = read_all("0.1 -3.14159 595.276 1234567890123.5 12345678901234567.25 x");
+    ASSERT_EQ(ops.size(), 1u);
+    const double want[] = {0.1, -3.14159, 595.276, 1234567890123.5, 12345678901234567.25};
+    for (int i = 0; i < 5; ++i) EXPECT_EQ(ops[0].operands[i].number, want[i]) << i;
 }
 
 TEST(ContentLexer, LiteralStringEscapes) {
