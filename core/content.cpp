@@ -527,10 +527,12 @@ struct Interpreter {
     std::string type0_font;
     bool type0 = false;
     bool type0_known = false;
-    // What show derived from the matrices last time, and from what.
+    // What show derived for the glyphs of the current string; the first
+    // three from the matrices, size and scaling kept in placement_inputs.
     struct Placement {
         double size = 0, axis = 0;
         std::uint8_t rotation = 0;
+        Color color;
     } placement;
     std::array<double, 10> placement_inputs{};
     bool placement_known = false;
@@ -541,7 +543,7 @@ struct Interpreter {
     bool run_content(std::string_view content);
     void run(const Operation& op);
     void show(std::string_view bytes);
-    void emit(std::uint32_t code, bool is_space, double size, double axis, std::uint8_t rotation, const Color& color);
+    void emit(std::uint32_t code, bool is_space);
     void next_line(double tx, double ty);
     void qualify(std::string_view name, std::string& out) const;
     void enter_form(const std::string& name);
@@ -624,31 +626,28 @@ void Interpreter::show(std::string_view bytes) {
         placement_inputs = inputs;
         placement_known = true;
     }
-    const double size = placement.size, axis = placement.axis;
-    const std::uint8_t rotation = placement.rotation;
     const bool stroked = gs.render == TextRender::Stroke || gs.render == TextRender::StrokeClip;
-    const Color color = stroked ? gs.stroke_color : gs.fill_color;
+    placement.color = stroked ? gs.stroke_color : gs.fill_color;
 
     if (is_type0()) {
         for (std::size_t i = 0; i + 1 < bytes.size(); i += 2) {
             auto code = static_cast<std::uint32_t>(static_cast<unsigned char>(bytes[i])) << 8 |
                         static_cast<unsigned char>(bytes[i + 1]);
-            emit(code, false, size, axis, rotation, color);
+            emit(code, false);
         }
     } else {
-        for (char b : bytes) emit(static_cast<unsigned char>(b), b == ' ', size, axis, rotation, color);
+        for (char b : bytes) emit(static_cast<unsigned char>(b), b == ' ');
     }
 }
 
-void Interpreter::emit(std::uint32_t code, bool is_space, double size, double axis, std::uint8_t rotation,
-                       const Color& color) {
+void Interpreter::emit(std::uint32_t code, bool is_space) {
     const double w = widths.width(gs.font, code);
     const double tfs = gs.font_size, th = gs.horizontal_scale;
     const Matrix& tm = text_matrix;
     Point origin = apply(gs.ctm, {gs.rise * tm[2] + tm[4], gs.rise * tm[3] + tm[5]});
     // Built in place, field by field, without zeroing the record first.
-    out.glyphs.emplace_back(gs.font, size, color, gs.render, origin.x, origin.y,
-                            axis * std::abs(std::max(w, 0.0) * tfs * th), code, rotation);
+    out.glyphs.emplace_back(gs.font, placement.size, placement.color, gs.render, origin.x, origin.y,
+                            placement.axis * std::abs(std::max(w, 0.0) * tfs * th), code, placement.rotation);
     move_text((w * tfs + gs.char_spacing + (is_space ? gs.word_spacing : 0)) * th);
 }
 
@@ -889,7 +888,7 @@ void Interpreter::run(const Operation& op) {
     case key("B"):
     case key("B*"):
     case key("b"):
-    case key("b*"): path.paint(out.ruled_lines); break;
+    case key("b*"): path.paint_path(out.ruled_lines); break;
     case key("BMC"): open_section({}); break;
     case key("BDC"): bdc(op); break;
     case key("EMC"): close_section(); break;

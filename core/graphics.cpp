@@ -63,7 +63,7 @@ void PathState::push_segment(const PathSegment& segment) {
     if (segments.size() < kMaxSegments) segments.push_back(segment);
 }
 
-void PathState::paint(std::vector<RuledLine>& rules) {
+void PathState::paint_path(std::vector<RuledLine>& rules) {
     for (const PathSegment& s : segments)
         if (auto rule = rule_from(s)) rules.push_back(*rule);
     segments.clear();

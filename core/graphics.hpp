@@ -88,7 +88,7 @@ struct PathState {
     void push_segment(const PathSegment& segment);
     // Keeps the segments that are rules, then empties the list; the current
     // point and subpath start survive painting.
-    void paint(std::vector<RuledLine>& rules);
+    void paint_path(std::vector<RuledLine>& rules);
     // Ends the path without painting it.
     void clear();
 };
