@@ -622,7 +622,8 @@ void Interpreter::show(std::string_view bytes) {
         Point axis_v = apply_linear(ctm, {tm[0], tm[1]});
         placement.axis = std::hypot(axis_v.x, axis_v.y);
         Point dir = apply_linear(ctm, {tfs * th * tm[0], tfs * th * tm[1]});
-        placement.rotation = rotation_of(dir.x, dir.y);
+        // Matrices that overflow can leave no direction at all (inf × 0).
+        placement.rotation = std::isnan(dir.x) || std::isnan(dir.y) ? 0 : rotation_of(dir.x, dir.y);
         placement_inputs = inputs;
         placement_known = true;
     }

@@ -415,3 +415,11 @@ TEST(Interpreter, PlacementFollowsEveryStateChange) {
         EXPECT_EQ(out.glyphs[i].rotation, want[i].rotation) << i;
     }
 }
+
+TEST(Interpreter, OverflowingMatricesStayDefined) {
+    const std::string huge = "1" + std::string(300, '0');
+    const std::string scale = huge + " 0 0 " + huge + " 0 0 cm ";
+    auto out = run(scale + scale + "BT /F1 1 Tf 0 1 -1 0 0 0 Tm (A) Tj ET");
+    ASSERT_EQ(out.glyphs.size(), 1u);
+    EXPECT_EQ(out.glyphs[0].rotation, 0);
+}
