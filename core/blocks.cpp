@@ -1,0 +1,253 @@
+#include "blocks.hpp"
+
+#include <algorithm>
+#include <cmath>
+
+#include "font.hpp"
+#include "regions.hpp"
+
+namespace inkra {
+namespace {
+
+// An image covering this share of the page box is the page's background.
+constexpr double kBackgroundCover = 0.7;
+// Filled from lines rather than glyphs only when the grid was drawn whole.
+constexpr double kWholeGrid = 1.0 - 0x1p-52;
+
+struct Figure {
+    std::size_t image = 0;  // index into the placed images
+    Rect bbox;
+};
+
+struct SortedImages {
+    std::vector<std::size_t> backgrounds;
+    std::vector<Figure> figures;
+    std::vector<std::size_t> undrawn;
+};
+
+// The filled tables, one slot per grid (empty where the table was rejected),
+// and for every page line the table that consumed it first.
+struct Tables {
+    std::vector<std::optional<Table>> tables;
+    std::vector<bool> emitted;
+    std::vector<std::optional<std::size_t>> claims;
+};
+
+struct Filled {
+    Table table;
+    std::vector<std::size_t> consumed;  // page line indices, ascending
+};
+
+bool overlaps(const Rect& a, const Rect& b) {
+    return a.x1 > b.x0 && b.x1 > a.x0 && a.y1 > b.y0 && b.y1 > a.y0;
+}
+
+// Step 1.
+SortedImages sort_images(std::span<const PlacedImage> images, const Rect& page_box) {
+    SortedImages out;
+    const double page_area = (page_box.x1 - page_box.x0) * (page_box.y1 - page_box.y0);
+    for (std::size_t i = 0; i < images.size(); ++i) {
+        const auto& bbox = images[i].bbox;
+        if (!bbox) {
+            out.undrawn.push_back(i);
+            continue;
+        }
+        if (page_area > 0) {
+            const double w = std::max(0.0, std::min(bbox->x1, page_box.x1) - std::max(bbox->x0, page_box.x0));
+            const double h = std::max(0.0, std::min(bbox->y1, page_box.y1) - std::max(bbox->y0, page_box.y0));
+            if (w * h / page_area >= kBackgroundCover) {
+                out.backgrounds.push_back(i);
+                continue;
+            }
+        }
+        out.figures.push_back({i, *bbox});
+    }
+    return out;
+}
+
+// Step 3. Ruled-table detection is not wired in yet: no page has ruled grids.
+std::vector<Grid> detect_ruled_grids(const PageGlyphs&) { return {}; }
+
+// Step 4. Borderless-table detection is not wired in yet: no page has
+// borderless grids.
+std::vector<Grid> detect_borderless_grids(const PageGlyphs&) { return {}; }
+
+// Step 5: ruled grids first; a borderless grid only where no grid is yet.
+std::vector<Grid> merge_grids(std::vector<Grid> ruled, std::vector<Grid> borderless) {
+    std::vector<Grid> grids = std::move(ruled);
+    for (Grid& g : borderless) {
+        const bool taken =
+            std::any_of(grids.begin(), grids.end(), [&](const Grid& o) { return overlaps(g.bbox, o.bbox); });
+        if (!taken) grids.push_back(std::move(g));
+    }
+    return grids;
+}
+
+// Step 7.
+std::vector<TextLine> page_lines(std::span<const Region> regions) {
+    std::vector<TextLine> lines;
+    for (const Region& r : regions) lines.insert(lines.end(), r.lines.begin(), r.lines.end());
+    return lines;
+}
+
+// Step 8.1. Filling a grid from the page's lines is not wired in yet; since
+// no page has ruled grids so far, nothing reaches it.
+std::optional<Filled> fill_from_lines(const Grid&, std::span<const TextLine>, bool) { return std::nullopt; }
+
+// Step 8.2: each cell takes exactly the glyphs inside it, so a line running
+// across several cells is split between them.
+Filled fill_from_glyphs(const Grid& grid, std::span<const TextLine> lines, bool right_to_left,
+                        const PageGlyphs& page, const FontMap& fonts) {
+    Filled out;
+    out.table.bbox = grid.bbox;
+    out.table.confidence = grid.confidence;
+    const std::size_t rows = grid.ys.size() >= 2 ? grid.ys.size() - 1 : 0;
+    const std::size_t columns = grid.xs.size() >= 2 ? grid.xs.size() - 1 : 0;
+    out.table.rows.resize(rows);
+    for (std::size_t r = 0; r < rows; ++r) {
+        for (std::size_t c = 0; c < columns; ++c) {
+            const std::size_t p = right_to_left ? columns - 1 - c : c;
+            Cell cell;
+            cell.bbox = {std::min(grid.xs[p], grid.xs[p + 1]), std::min(grid.ys[r], grid.ys[r + 1]),
+                         std::max(grid.xs[p], grid.xs[p + 1]), std::max(grid.ys[r], grid.ys[r + 1])};
+            cell.text = text_within(page, fonts, cell.bbox);
+            cell.row = r;
+            cell.column = c;
+            out.table.rows[r].push_back(std::move(cell));
+        }
+    }
+    for (std::size_t i = 0; i < lines.size(); ++i)
+        if (overlaps(lines[i].bbox, grid.bbox)) out.consumed.push_back(i);
+    return out;
+}
+
+// Step 8.3: a table must catch lines and hold enough text to be worth it.
+bool worth_keeping(const Filled& f) {
+    if (f.consumed.empty() || f.table.rows.empty()) return false;
+    std::size_t cells = 0, filled = 0;
+    for (const auto& row : f.table.rows)
+        for (const Cell& c : row) {
+            ++cells;
+            filled += c.text.empty() ? 0 : 1;
+        }
+    return filled >= 4 && 2 * filled >= cells;
+}
+
+// Step 8.
+Tables fill_tables(std::span<const Grid> grids, std::span<const TextLine> lines, bool right_to_left,
+                   const PageGlyphs& page, const FontMap& fonts) {
+    Tables out;
+    out.tables.resize(grids.size());
+    out.emitted.assign(grids.size(), false);
+    out.claims.assign(lines.size(), std::nullopt);
+    for (std::size_t t = 0; t < grids.size(); ++t) {
+        const Grid& grid = grids[t];
+        std::optional<Filled> filled = grid.ruled || grid.confidence >= kWholeGrid
+                                           ? fill_from_lines(grid, lines, right_to_left)
+                                           : fill_from_glyphs(grid, lines, right_to_left, page, fonts);
+        if (!filled || !worth_keeping(*filled)) continue;
+        for (std::size_t i : filled->consumed)
+            if (i < out.claims.size() && !out.claims[i]) out.claims[i] = t;
+        out.tables[t] = std::move(filled->table);
+    }
+    return out;
+}
+
+double text_confidence(std::span<const TextLine> lines) {
+    std::size_t unresolved = 0, glyphs = 0;
+    for (const TextLine& l : lines) {
+        unresolved += l.unresolved;
+        glyphs += l.glyph_count;
+    }
+    return glyphs == 0 ? 1.0 : 1.0 - double(unresolved) / double(glyphs);
+}
+
+}  // namespace
+
+std::string TextBlock::text() const { return lines_to_text(lines); }
+
+std::string Block::text() const {
+    if (const auto* t = std::get_if<TextBlock>(&content)) return t->text();
+    if (const auto* t = std::get_if<TableBlock>(&content)) {
+        std::string out;
+        for (std::size_t r = 0; r < t->rows.size(); ++r) {
+            if (r) out += '\n';
+            for (std::size_t c = 0; c < t->rows[r].size(); ++c) {
+                if (c) out += '\t';
+                out += t->rows[r][c].text;
+            }
+        }
+        return out;
+    }
+    return {};
+}
+
+std::size_t Block::reading_index() const {
+    return std::visit([](const auto& b) { return b.reading_index; }, content);
+}
+
+Block image_block(const PlacedImage& image, std::size_t reading_index, bool is_background) {
+    return Block{ImageBlock{image, reading_index, is_background}};
+}
+
+PageBlocks assemble(const PageGlyphs& page, const FontMap& fonts, std::span<const PlacedImage> images,
+                    const Rect& page_box, const std::optional<ReadingOrder>& order) {
+    PageBlocks out;
+    auto& blocks = out.blocks;
+
+    const SortedImages sorted = sort_images(images, page_box);
+
+    std::vector<Rect> figure_boxes;
+    figure_boxes.reserve(sorted.figures.size());
+    for (const Figure& f : sorted.figures) figure_boxes.push_back(f.bbox);
+    const std::vector<Region> regions = reconstruct_regions(page, fonts, figure_boxes, order);
+
+    const std::vector<Grid> grids = merge_grids(detect_ruled_grids(page), detect_borderless_grids(page));
+
+    for (std::size_t i : sorted.backgrounds) blocks.push_back(image_block(images[i], blocks.size(), true));
+
+    out.lines = page_lines(regions);
+    const bool right_to_left = !out.lines.empty() && out.lines.front().rtl;
+
+    Tables tables = fill_tables(grids, out.lines, right_to_left, page, fonts);
+
+    // Step 9: a table takes the place of the first of its lines; all its
+    // lines leave the text, which is cut into blocks around it.
+    std::vector<bool> figure_used(sorted.figures.size(), false);
+    std::size_t line_number = 0;
+    for (const Region& region : regions) {
+        std::vector<TextLine> pending;
+        auto close_text = [&] {
+            if (pending.empty()) return;
+            const double confidence = text_confidence(pending);
+            blocks.push_back(Block{TextBlock{std::move(pending), region.bbox, blocks.size(), confidence}});
+            pending.clear();
+        };
+        for (const TextLine& line : region.lines) {
+            const auto claim = tables.claims[line_number++];
+            if (!claim) {
+                pending.push_back(line);
+                continue;
+            }
+            if (tables.emitted[*claim]) continue;
+            tables.emitted[*claim] = true;
+            close_text();
+            const Table& t = *tables.tables[*claim];
+            blocks.push_back(Block{TableBlock{t.rows, t.bbox, t.confidence, blocks.size()}});
+        }
+        close_text();
+        for (std::size_t f : region.figures) {
+            if (f >= sorted.figures.size()) continue;
+            figure_used[f] = true;
+            blocks.push_back(image_block(images[sorted.figures[f].image], blocks.size(), false));
+        }
+    }
+
+    // Steps 10 and 11: pictures no region claimed, then those never drawn.
+    for (std::size_t f = 0; f < sorted.figures.size(); ++f)
+        if (!figure_used[f]) blocks.push_back(image_block(images[sorted.figures[f].image], blocks.size(), false));
+    for (std::size_t i : sorted.undrawn) blocks.push_back(image_block(images[i], blocks.size(), false));
+    return out;
+}
+
+}  // namespace inkra
