@@ -7,47 +7,12 @@
 
 #include "font.hpp"
 #include "regions.hpp"
+#include "text_page.hpp"
 
 using namespace inkra;
+using namespace inkra::fixture;
 
 namespace {
-
-// A glyph of an unknown font: its text comes only from a one-glyph
-// /ActualText span, which every decoder honours.
-struct Spec {
-    double x, y;
-    std::string text;
-    double advance = 10;
-    double size = 10;
-    std::uint8_t rotation = 0;
-};
-
-PageGlyphs page_of(const std::vector<Spec>& specs) {
-    PageGlyphs page;
-    for (const Spec& s : specs) {
-        Glyph g;
-        g.font = "F0";
-        g.size = s.size;
-        g.x = s.x;
-        g.y = s.y;
-        g.advance = s.advance;
-        g.rotation = s.rotation;
-        page.actual_texts.push_back({s.text, page.glyphs.size(), page.glyphs.size() + 1});
-        page.glyphs.push_back(g);
-    }
-    return page;
-}
-
-std::vector<Spec> row(double x, double y, std::string_view letters) {
-    std::vector<Spec> out;
-    for (char c : letters) {
-        out.push_back({x, y, std::string(1, c)});
-        x += 10;
-    }
-    return out;
-}
-
-void append(std::vector<Spec>& to, const std::vector<Spec>& more) { to.insert(to.end(), more.begin(), more.end()); }
 
 std::size_t glyphs_in(const Region& r) {
     std::size_t n = 0;

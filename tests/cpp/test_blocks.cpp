@@ -1,0 +1,167 @@
+#include <gtest/gtest.h>
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "blocks.hpp"
+#include "font.hpp"
+#include "text_page.hpp"
+
+using namespace inkra;
+using namespace inkra::fixture;
+
+namespace {
+
+const FontMap kNoFonts = FontMap::from_raw({});
+const Rect kPage{0, 0, 100, 100};
+
+PlacedImage image(std::string name, std::optional<Rect> bbox) {
+    return PlacedImage{bbox, UndecodedImage{std::move(name), "test"}};
+}
+
+std::string name_of(const Block& b) {
+    const auto* i = std::get_if<ImageBlock>(&b.content);
+    return i ? std::get<UndecodedImage>(i->image.image).name : "";
+}
+
+std::string kinds(const PageBlocks& pb) {
+    std::string out;
+    for (const Block& b : pb.blocks) {
+        if (std::holds_alternative<TextBlock>(b.content)) out += "T";
+        if (std::holds_alternative<TableBlock>(b.content)) out += "#";
+        if (const auto* i = std::get_if<ImageBlock>(&b.content))
+            out += (i->is_background ? "bg:" : "") + name_of(b) + " ";
+    }
+    return out;
+}
+
+void expect_indices_are_positions(const PageBlocks& pb) {
+    for (std::size_t i = 0; i < pb.blocks.size(); ++i) EXPECT_EQ(pb.blocks[i].reading_index(), i);
+}
+
+// Two ten-line columns of "abcdef" with a gap between them at x 150..210.
+PageGlyphs two_columns() {
+    std::vector<Spec> specs;
+    for (const double x : {50.0, 250.0})
+        for (int l = 0; l < 10; ++l) append(specs, row(x, 700 - 12 * l, "abcdef"));
+    return page_of(specs);
+}
+
+}  // namespace
+
+TEST(Assemble, EmptyPage) {
+    const auto pb = assemble({}, kNoFonts, {}, kPage, std::nullopt);
+    EXPECT_TRUE(pb.blocks.empty());
+    EXPECT_TRUE(pb.lines.empty());
+}
+
+TEST(Assemble, ImagesByCoverage) {
+    struct Case {
+        const char* what;
+        Rect page_box;
+        std::vector<PlacedImage> images;
+        std::string expected;
+    };
+    const Case cases[] = {
+        {"70% is background, 69% a figure, undrawn last",
+         kPage,
+         {image("fig69", Rect{0, 0, 100, 69}), image("never", std::nullopt), image("bg70", Rect{0, 0, 100, 70})},
+         "bg:bg70 fig69 never "},
+        {"only the part on the page counts",
+         kPage,
+         {image("half", Rect{-100, 0, 100, 100}), image("bleed", Rect{-10, -10, 110, 110})},
+         "bg:half bg:bleed "},
+        {"off the page entirely", kPage, {image("off", Rect{200, 200, 300, 300})}, "off "},
+        {"page box without area", Rect{0, 0, 0, 100},
+         {image("a", Rect{0, 0, 100, 100}), image("b", std::nullopt), image("c", Rect{0, 0, 50, 50})},
+         "a c b "},
+    };
+    for (const Case& c : cases) {
+        const auto pb = assemble({}, kNoFonts, c.images, c.page_box, std::nullopt);
+        EXPECT_EQ(kinds(pb), c.expected) << c.what;
+        EXPECT_TRUE(pb.lines.empty());
+        expect_indices_are_positions(pb);
+    }
+}
+
+TEST(Assemble, FigureFollowsItsRegion) {
+    const PageGlyphs page = two_columns();
+    const std::vector<PlacedImage> images{image("fig", Rect{150, 589.5, 210, 707.5}),
+                                          image("never", std::nullopt)};
+    const Rect page_box{0, 0, 595, 842};
+
+    const auto pb = assemble(page, kNoFonts, images, page_box, std::nullopt);
+    EXPECT_EQ(kinds(pb), "Tfig Tnever ");
+    expect_indices_are_positions(pb);
+    ASSERT_EQ(pb.lines.size(), 20u);
+    EXPECT_FALSE(pb.lines.front().rtl);
+    const auto& left = std::get<TextBlock>(pb.blocks[0].content);
+    EXPECT_EQ(left.lines.size(), 10u);
+    EXPECT_EQ(left.bbox, (Rect{50, 589.5, 110, 707.5}));
+    EXPECT_EQ(left.confidence, 1.0);
+    EXPECT_EQ(pb.blocks[0].text().substr(0, 14), "abcdef\nabcdef\n");
+    // The page's lines are the blocks' lines, region after region.
+    const auto& right = std::get<TextBlock>(pb.blocks[2].content);
+    EXPECT_EQ(pb.lines[10].bbox, right.lines[0].bbox);
+    EXPECT_EQ(pb.lines[0].bbox, left.lines[0].bbox);
+
+    // With a structure order the figure is in no region and comes after the
+    // text, still before the undrawn image.
+    ReadingOrder order;
+    order.runs = {{"P", {{60, 120}}, 1}, {"P", {{0, 60}}, 1}};
+    const auto tagged = assemble(page, kNoFonts, images, page_box, order);
+    EXPECT_EQ(kinds(tagged), "TTfig never ");
+    EXPECT_EQ(std::get<TextBlock>(tagged.blocks[0].content).bbox, (Rect{250, 589.5, 310, 707.5}));
+    expect_indices_are_positions(tagged);
+}
+
+TEST(Assemble, TextConfidenceCountsUnresolvedGlyphs) {
+    PageGlyphs page = page_of(row(50, 700, "abc"));
+    for (const double x : {50.0, 60.0}) {
+        Glyph g;  // a font the page lacks and no replacement: unresolved
+        g.font = "F9";
+        g.size = 10;
+        g.x = x;
+        g.y = 688;
+        g.advance = 10;
+        page.glyphs.push_back(g);
+    }
+    const auto pb = assemble(page, kNoFonts, {}, kPage, std::nullopt);
+    ASSERT_EQ(pb.blocks.size(), 1u);
+    const auto& t = std::get<TextBlock>(pb.blocks[0].content);
+    ASSERT_EQ(t.lines.size(), 2u);
+    EXPECT_DOUBLE_EQ(t.confidence, 1.0 - 2.0 / 5.0);
+    EXPECT_EQ(pb.lines.size(), 2u);
+}
+
+TEST(Block, Texts) {
+    auto cell = [](std::string t) {
+        Cell c;
+        c.text = std::move(t);
+        return c;
+    };
+    auto line = [](std::string t) {
+        TextLine l;
+        l.text = std::move(t);
+        return l;
+    };
+    struct Case {
+        Block block;
+        std::string expected;
+    };
+    const Case cases[] = {
+        {Block{TableBlock{{{cell("a"), cell("b")}, {cell("c"), cell("d")}}, {}, 1, 0}}, "a\tb\nc\td"},
+        {Block{TableBlock{{{cell(""), cell("x")}, {cell("y"), cell("")}}, {}, 1, 0}}, "\tx\ny\t"},
+        {Block{TableBlock{}}, ""},
+        {image_block(image("i", Rect{}), 3, false), ""},
+        {Block{TextBlock{{line("a"), line("b")}, {}, 0, 1}}, "a\nb"},
+    };
+    for (const Case& c : cases) EXPECT_EQ(c.block.text(), c.expected);
+
+    const Block b = image_block(image("i", Rect{1, 2, 3, 4}), 7, true);
+    const auto& ib = std::get<ImageBlock>(b.content);
+    EXPECT_EQ(b.reading_index(), 7u);
+    EXPECT_TRUE(ib.is_background);
+    EXPECT_EQ(ib.image.bbox, (Rect{1, 2, 3, 4}));
+}
