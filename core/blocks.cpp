@@ -1,4 +1,5 @@
 #include "blocks.hpp"
+#include "blocks_internal.hpp"
 
 #include <algorithm>
 #include <cmath>
@@ -192,6 +193,13 @@ Block image_block(const PlacedImage& image, std::size_t reading_index, bool is_b
 
 PageBlocks assemble(const PageGlyphs& page, const FontMap& fonts, std::span<const PlacedImage> images,
                     const Rect& page_box, const std::optional<ReadingOrder>& order) {
+    return assemble_with_grids(page, fonts, images, page_box, order, detect_ruled_grids(page),
+                               detect_borderless_grids(page));
+}
+
+PageBlocks assemble_with_grids(const PageGlyphs& page, const FontMap& fonts, std::span<const PlacedImage> images,
+                               const Rect& page_box, const std::optional<ReadingOrder>& order,
+                               std::vector<Grid> ruled, std::vector<Grid> borderless) {
     PageBlocks out;
     auto& blocks = out.blocks;
 
@@ -202,7 +210,7 @@ PageBlocks assemble(const PageGlyphs& page, const FontMap& fonts, std::span<cons
     for (const Figure& f : sorted.figures) figure_boxes.push_back(f.bbox);
     const std::vector<Region> regions = reconstruct_regions(page, fonts, figure_boxes, order);
 
-    const std::vector<Grid> grids = merge_grids(detect_ruled_grids(page), detect_borderless_grids(page));
+    const std::vector<Grid> grids = merge_grids(std::move(ruled), std::move(borderless));
 
     for (std::size_t i : sorted.backgrounds) blocks.push_back(image_block(images[i], blocks.size(), true));
 

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "blocks.hpp"
+#include "blocks_internal.hpp"
 #include "font.hpp"
 #include "text_page.hpp"
 
@@ -164,4 +165,89 @@ TEST(Block, Texts) {
     EXPECT_EQ(b.reading_index(), 7u);
     EXPECT_TRUE(ib.is_background);
     EXPECT_EQ(ib.image.bbox, (Rect{1, 2, 3, 4}));
+}
+
+namespace {
+
+// One region: a line above four table-like rows and a line below, 16 pt apart.
+PageGlyphs page_with_rows(bool rtl_intro) {
+    std::vector<Spec> specs = row(50, 700, "intro");
+    if (rtl_intro)
+        for (auto& s : specs) s.text = "\u0628";
+    double y = 684;
+    for (const char* r : {"abcd", "efgh", "ijkl", "mnop"}) {
+        append(specs, row(50, y, r));
+        y -= 16;
+    }
+    append(specs, row(50, 620, "outro"));
+    return page_of(specs);
+}
+
+// Borderless grids are filled from the glyphs inside each cell.
+Grid borderless(std::vector<double> xs, std::vector<double> ys, std::optional<Rect> bbox = std::nullopt) {
+    Grid g;
+    g.bbox = bbox.value_or(Rect{xs.front(), ys.back(), xs.back(), ys.front()});
+    g.xs = std::move(xs);
+    g.ys = std::move(ys);
+    g.confidence = 0.5;
+    return g;
+}
+
+}  // namespace
+
+TEST(Assemble, TablesCutTheirRegion) {
+    // Rows at baselines 684 and 668; their line boxes reach 2.5 below and
+    // 7.5 above the baseline.
+    const Grid top = borderless({50, 70, 90}, {692, 676, 660});
+    struct Case {
+        const char* what;
+        bool rtl;
+        std::vector<Grid> grids;
+        std::string kinds;
+        std::vector<std::string> texts;  // block texts, tables included
+    };
+    const std::vector<Case> cases = {
+        {"table in mid-region", false, {top}, "T#T", {"intro", "ab\tcd\nef\tgh", "ijkl\nmnop\noutro"}},
+        {"right-to-left page", true, {top}, "T#T", {"", "cd\tab\ngh\tef", "ijkl\nmnop\noutro"}},
+        {"four of eight cells filled", false, {borderless({50, 70, 90, 110, 130}, {692, 676, 660})}, "T#T",
+         {"intro", "ab\tcd\t\t\nef\tgh\t\t", "ijkl\nmnop\noutro"}},
+        {"three filled cells", false, {borderless({70, 90, 110}, {692, 676, 660, 644})}, "T",
+         {"intro\nabcd\nefgh\nijkl\nmnop\noutro"}},
+        {"four of ten cells filled", false, {borderless({50, 70, 90, 110, 130, 150}, {692, 676, 660})}, "T",
+         {"intro\nabcd\nefgh\nijkl\nmnop\noutro"}},
+        {"grid catching no line", false, {borderless({50, 70, 90}, {692, 676, 660}, Rect{500, 500, 600, 600})},
+         "T", {"intro\nabcd\nefgh\nijkl\nmnop\noutro"}},
+        {"grids touching", false, {top, borderless({50, 70, 90}, {660, 644, 628})}, "T##T",
+         {"intro", "ab\tcd\nef\tgh", "ij\tkl\nmn\top", "outro"}},
+        {"later grid overlapping an earlier one", false,
+         {top, borderless({50, 70, 90}, {660, 644, 628}, Rect{50, 628, 90, 660.5})}, "T#T",
+         {"intro", "ab\tcd\nef\tgh", "ijkl\nmnop\noutro"}},
+        // The first grid's box reaches into the ijkl line, which it then owns.
+        {"shared line, later table has another", false,
+         {borderless({50, 70, 90}, {692, 676, 660}, Rect{50, 658, 90, 692}),
+          borderless({50, 70, 90}, {660, 644, 628}, Rect{50, 630, 90, 658})},
+         "T##T", {"intro", "ab\tcd\nef\tgh", "ij\tkl\nmn\top", "outro"}},
+        {"shared line, later table has no other", false,
+         {borderless({50, 70, 90}, {692, 676, 660}, Rect{50, 658, 90, 692}),
+          borderless({50, 70, 90}, {660, 644, 628}, Rect{50, 650, 90, 658})},
+         "T#T", {"intro", "ab\tcd\nef\tgh", "mnop\noutro"}},
+    };
+    for (const Case& c : cases) {
+        const PageGlyphs page = page_with_rows(c.rtl);
+        const auto pb = assemble_with_grids(page, kNoFonts, {}, kPage, std::nullopt, {}, c.grids);
+        EXPECT_EQ(kinds(pb), c.kinds) << c.what;
+        EXPECT_EQ(pb.lines.size(), 6u) << c.what;  // tables never take lines from the page's list
+        expect_indices_are_positions(pb);
+        if (pb.blocks.size() != c.texts.size()) continue;
+        for (std::size_t i = 0; i < c.texts.size(); ++i) {
+            if (c.rtl && i == 0) continue;  // its text is the line builder's business
+            EXPECT_EQ(pb.blocks[i].text(), c.texts[i]) << c.what << " block " << i;
+        }
+        // Every text block cut from the region carries the region's box.
+        for (const Block& b : pb.blocks) {
+            if (const auto* t = std::get_if<TextBlock>(&b.content)) {
+                EXPECT_EQ(t->bbox, (Rect{50, 617.5, 100, 707.5})) << c.what;
+            }
+        }
+    }
 }
