@@ -5,6 +5,7 @@
 #include <cmath>
 
 #include "font.hpp"
+#include "layout.hpp"
 #include "regions.hpp"
 
 namespace inkra {
@@ -67,11 +68,19 @@ SortedImages sort_images(std::span<const PlacedImage> images, const Rect& page_b
 }
 
 // Step 3. Ruled-table detection is not wired in yet: no page has ruled grids.
-std::vector<Grid> detect_ruled_grids(const PageGlyphs&) { return {}; }
+std::vector<Grid> detect_ruled_grids(std::span<const RuledLine>) { return {}; }
 
-// Step 4. Borderless-table detection is not wired in yet: no page has
-// borderless grids.
-std::vector<Grid> detect_borderless_grids(const PageGlyphs&) { return {}; }
+// Step 4: the borderless detector sees each glyph as the box from its
+// baseline up by its size.
+std::vector<Item> borderless_items(std::span<const Glyph> glyphs) {
+    std::vector<Item> items;
+    items.reserve(glyphs.size());
+    for (const Glyph& g : glyphs) items.push_back(Item{g.x, g.x + g.advance, g.y, g.y + g.size, g.size});
+    return items;
+}
+
+// Borderless-table detection is not wired in yet: no page has borderless grids.
+std::vector<Grid> detect_borderless_grids(std::span<const Item>) { return {}; }
 
 // Step 5: ruled grids first; a borderless grid only where no grid is yet.
 std::vector<Grid> merge_grids(std::vector<Grid> ruled, std::vector<Grid> borderless) {
@@ -163,6 +172,66 @@ double text_confidence(std::span<const TextLine> lines) {
     return glyphs == 0 ? 1.0 : 1.0 - double(unresolved) / double(glyphs);
 }
 
+// Step 2: figures are handed over in figure-list order, so a region's
+// figure indices point into `sorted.figures`.
+std::vector<Region> rebuild_text(const PageGlyphs& page, const FontMap& fonts, const SortedImages& sorted,
+                                 const std::optional<ReadingOrder>& order) {
+    std::vector<Rect> boxes;
+    boxes.reserve(sorted.figures.size());
+    for (const Figure& f : sorted.figures) boxes.push_back(f.bbox);
+    return reconstruct_regions(page, fonts, boxes, order);
+}
+
+// Step 6.
+void emit_backgrounds(std::vector<Block>& blocks, std::span<const PlacedImage> images, const SortedImages& sorted) {
+    for (std::size_t i : sorted.backgrounds) blocks.push_back(image_block(images[i], blocks.size(), true));
+}
+
+// Step 9: a table takes the place of the first of its lines; all its lines
+// leave the text, which is cut into blocks around it. A region's pictures
+// follow its text. Returns which figures a region placed.
+std::vector<bool> walk_regions(std::vector<Block>& blocks, std::span<const Region> regions, Tables& tables,
+                               std::span<const PlacedImage> images, const SortedImages& sorted) {
+    std::vector<bool> figure_used(sorted.figures.size(), false);
+    std::size_t line_number = 0;
+    std::vector<TextLine> pending;
+    for (const Region& region : regions) {
+        auto close_text = [&] {
+            if (pending.empty()) return;
+            const double confidence = text_confidence(pending);
+            blocks.push_back(Block{TextBlock{std::move(pending), region.bbox, blocks.size(), confidence}});
+            pending.clear();
+        };
+        for (const TextLine& line : region.lines) {
+            const auto claim = tables.claims[line_number++];
+            if (!claim) {
+                pending.push_back(line);
+                continue;
+            }
+            if (tables.emitted[*claim]) continue;
+            tables.emitted[*claim] = true;
+            close_text();
+            const Table& t = *tables.tables[*claim];
+            blocks.push_back(Block{TableBlock{t.rows, t.bbox, t.confidence, blocks.size()}});
+        }
+        close_text();
+        for (std::size_t f : region.figures) {
+            if (f >= sorted.figures.size()) continue;
+            figure_used[f] = true;
+            blocks.push_back(image_block(images[sorted.figures[f].image], blocks.size(), false));
+        }
+    }
+    return figure_used;
+}
+
+// Steps 10 and 11: pictures no region claimed, then those never drawn.
+void emit_unplaced_images(std::vector<Block>& blocks, std::span<const PlacedImage> images,
+                          const SortedImages& sorted, const std::vector<bool>& figure_used) {
+    for (std::size_t f = 0; f < sorted.figures.size(); ++f)
+        if (!figure_used[f]) blocks.push_back(image_block(images[sorted.figures[f].image], blocks.size(), false));
+    for (std::size_t i : sorted.undrawn) blocks.push_back(image_block(images[i], blocks.size(), false));
+}
+
 }  // namespace
 
 std::string TextBlock::text() const { return lines_to_text(lines); }
@@ -193,68 +262,23 @@ Block image_block(const PlacedImage& image, std::size_t reading_index, bool is_b
 
 PageBlocks assemble(const PageGlyphs& page, const FontMap& fonts, std::span<const PlacedImage> images,
                     const Rect& page_box, const std::optional<ReadingOrder>& order) {
-    return assemble_with_grids(page, fonts, images, page_box, order, detect_ruled_grids(page),
-                               detect_borderless_grids(page));
+    return assemble_with_grids(page, fonts, images, page_box, order, detect_ruled_grids(page.ruled_lines),
+                               detect_borderless_grids(borderless_items(page.glyphs)));
 }
 
 PageBlocks assemble_with_grids(const PageGlyphs& page, const FontMap& fonts, std::span<const PlacedImage> images,
                                const Rect& page_box, const std::optional<ReadingOrder>& order,
                                std::vector<Grid> ruled, std::vector<Grid> borderless) {
     PageBlocks out;
-    auto& blocks = out.blocks;
-
     const SortedImages sorted = sort_images(images, page_box);
-
-    std::vector<Rect> figure_boxes;
-    figure_boxes.reserve(sorted.figures.size());
-    for (const Figure& f : sorted.figures) figure_boxes.push_back(f.bbox);
-    const std::vector<Region> regions = reconstruct_regions(page, fonts, figure_boxes, order);
-
+    const std::vector<Region> regions = rebuild_text(page, fonts, sorted, order);
     const std::vector<Grid> grids = merge_grids(std::move(ruled), std::move(borderless));
-
-    for (std::size_t i : sorted.backgrounds) blocks.push_back(image_block(images[i], blocks.size(), true));
-
+    emit_backgrounds(out.blocks, images, sorted);
     out.lines = page_lines(regions);
     const bool right_to_left = !out.lines.empty() && out.lines.front().rtl;
-
     Tables tables = fill_tables(grids, out.lines, right_to_left, page, fonts);
-
-    // Step 9: a table takes the place of the first of its lines; all its
-    // lines leave the text, which is cut into blocks around it.
-    std::vector<bool> figure_used(sorted.figures.size(), false);
-    std::size_t line_number = 0;
-    for (const Region& region : regions) {
-        std::vector<TextLine> pending;
-        auto close_text = [&] {
-            if (pending.empty()) return;
-            const double confidence = text_confidence(pending);
-            blocks.push_back(Block{TextBlock{std::move(pending), region.bbox, blocks.size(), confidence}});
-            pending.clear();
-        };
-        for (const TextLine& line : region.lines) {
-            const auto claim = tables.claims[line_number++];
-            if (!claim) {
-                pending.push_back(line);
-                continue;
-            }
-            if (tables.emitted[*claim]) continue;
-            tables.emitted[*claim] = true;
-            close_text();
-            const Table& t = *tables.tables[*claim];
-            blocks.push_back(Block{TableBlock{t.rows, t.bbox, t.confidence, blocks.size()}});
-        }
-        close_text();
-        for (std::size_t f : region.figures) {
-            if (f >= sorted.figures.size()) continue;
-            figure_used[f] = true;
-            blocks.push_back(image_block(images[sorted.figures[f].image], blocks.size(), false));
-        }
-    }
-
-    // Steps 10 and 11: pictures no region claimed, then those never drawn.
-    for (std::size_t f = 0; f < sorted.figures.size(); ++f)
-        if (!figure_used[f]) blocks.push_back(image_block(images[sorted.figures[f].image], blocks.size(), false));
-    for (std::size_t i : sorted.undrawn) blocks.push_back(image_block(images[i], blocks.size(), false));
+    const std::vector<bool> figure_used = walk_regions(out.blocks, regions, tables, images, sorted);
+    emit_unplaced_images(out.blocks, images, sorted, figure_used);
     return out;
 }
 
