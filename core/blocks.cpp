@@ -44,7 +44,7 @@ bool overlaps(const Rect& a, const Rect& b) {
     return a.x1 > b.x0 && b.x1 > a.x0 && a.y1 > b.y0 && b.y1 > a.y0;
 }
 
-// Step 1.
+// Backgrounds, figures and never-drawn images, each list in the given order.
 SortedImages sort_images(std::span<const PlacedImage> images, const Rect& page_box) {
     SortedImages out;
     const double page_area = (page_box.x1 - page_box.x0) * (page_box.y1 - page_box.y0);
@@ -67,10 +67,10 @@ SortedImages sort_images(std::span<const PlacedImage> images, const Rect& page_b
     return out;
 }
 
-// Step 3. Ruled-table detection is not wired in yet: no page has ruled grids.
+// Ruled-table detection is not wired in yet: no page has ruled grids.
 std::vector<Grid> detect_ruled_grids(std::span<const RuledLine>) { return {}; }
 
-// Step 4: the borderless detector sees each glyph as the box from its
+// The borderless detector sees each glyph as the box from its
 // baseline up by its size.
 std::vector<Item> borderless_items(std::span<const Glyph> glyphs) {
     std::vector<Item> items;
@@ -82,7 +82,7 @@ std::vector<Item> borderless_items(std::span<const Glyph> glyphs) {
 // Borderless-table detection is not wired in yet: no page has borderless grids.
 std::vector<Grid> detect_borderless_grids(std::span<const Item>) { return {}; }
 
-// Step 5: ruled grids first; a borderless grid only where no grid is yet.
+// Ruled grids first; a borderless grid only where no grid is yet.
 std::vector<Grid> merge_grids(std::vector<Grid> ruled, std::vector<Grid> borderless) {
     std::vector<Grid> grids = std::move(ruled);
     for (Grid& g : borderless) {
@@ -93,18 +93,18 @@ std::vector<Grid> merge_grids(std::vector<Grid> ruled, std::vector<Grid> borderl
     return grids;
 }
 
-// Step 7.
+// Every region's lines, region after region.
 std::vector<TextLine> page_lines(std::span<const Region> regions) {
     std::vector<TextLine> lines;
     for (const Region& r : regions) lines.insert(lines.end(), r.lines.begin(), r.lines.end());
     return lines;
 }
 
-// Step 8.1. Filling a grid from the page's lines is not wired in yet; since
-// no page has ruled grids so far, nothing reaches it.
+// Filling a grid from the page's lines is not wired in yet; until it is,
+// such a grid yields no table.
 std::optional<Filled> fill_from_lines(const Grid&, std::span<const TextLine>, bool) { return std::nullopt; }
 
-// Step 8.2: each cell takes exactly the glyphs inside it, so a line running
+// Each cell takes exactly the glyphs inside it, so a line running
 // across several cells is split between them.
 Filled fill_from_glyphs(const Grid& grid, std::span<const TextLine> lines, bool right_to_left,
                         const PageGlyphs& page, const FontMap& fonts) {
@@ -131,7 +131,7 @@ Filled fill_from_glyphs(const Grid& grid, std::span<const TextLine> lines, bool 
     return out;
 }
 
-// Step 8.3: a table must catch lines and hold enough text to be worth it.
+// A table must catch lines and hold enough text to be worth it.
 bool worth_keeping(const Filled& f) {
     if (f.consumed.empty() || f.table.rows.empty()) return false;
     std::size_t cells = 0, filled = 0;
@@ -143,7 +143,7 @@ bool worth_keeping(const Filled& f) {
     return filled >= 4 && 2 * filled >= cells;
 }
 
-// Step 8.
+// Ruled and fully drawn grids are filled from the lines, the others from the glyphs.
 Tables fill_tables(std::span<const Grid> grids, std::span<const TextLine> lines, bool right_to_left,
                    const PageGlyphs& page, const FontMap& fonts) {
     Tables out;
@@ -172,7 +172,7 @@ double text_confidence(std::span<const TextLine> lines) {
     return glyphs == 0 ? 1.0 : 1.0 - double(unresolved) / double(glyphs);
 }
 
-// Step 2: figures are handed over in figure-list order, so a region's
+// Figures are handed over in figure-list order, so a region's
 // figure indices point into `sorted.figures`.
 std::vector<Region> rebuild_text(const PageGlyphs& page, const FontMap& fonts, const SortedImages& sorted,
                                  const std::optional<ReadingOrder>& order) {
@@ -182,12 +182,11 @@ std::vector<Region> rebuild_text(const PageGlyphs& page, const FontMap& fonts, c
     return reconstruct_regions(page, fonts, boxes, order);
 }
 
-// Step 6.
 void emit_backgrounds(std::vector<Block>& blocks, std::span<const PlacedImage> images, const SortedImages& sorted) {
     for (std::size_t i : sorted.backgrounds) blocks.push_back(image_block(images[i], blocks.size(), true));
 }
 
-// Step 9: a table takes the place of the first of its lines; all its lines
+// A table takes the place of the first of its lines; all its lines
 // leave the text, which is cut into blocks around it. A region's pictures
 // follow its text. Returns which figures a region placed.
 std::vector<bool> walk_regions(std::vector<Block>& blocks, std::span<const Region> regions, Tables& tables,
@@ -224,7 +223,7 @@ std::vector<bool> walk_regions(std::vector<Block>& blocks, std::span<const Regio
     return figure_used;
 }
 
-// Steps 10 and 11: pictures no region claimed, then those never drawn.
+// Pictures no region claimed, then those never drawn.
 void emit_unplaced_images(std::vector<Block>& blocks, std::span<const PlacedImage> images,
                           const SortedImages& sorted, const std::vector<bool>& figure_used) {
     for (std::size_t f = 0; f < sorted.figures.size(); ++f)
