@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <optional>
 #include <string>
 #include <vector>
@@ -17,22 +18,35 @@ namespace {
 const FontMap kNoFonts = FontMap::from_raw({});
 const Rect kPage{0, 0, 100, 100};
 
-PlacedImage image(std::string name, std::optional<Rect> bbox) {
-    return PlacedImage{bbox, UndecodedImage{std::move(name), "test"}};
+// Images are told apart by where they were drawn; a case has at most one
+// image that was never drawn.
+struct Named {
+    std::string name;
+    std::optional<Rect> bbox;
+};
+
+PlacedImage placed(const Named& n) {
+    PlacedImage p;
+    p.bbox = n.bbox;
+    return p;
 }
 
-std::string name_of(const Block& b) {
-    const auto* i = std::get_if<ImageBlock>(&b.content);
-    return i ? std::get<UndecodedImage>(i->image.image).name : "";
+std::vector<PlacedImage> placed(const std::vector<Named>& names) {
+    std::vector<PlacedImage> out;
+    for (const Named& n : names) out.push_back(placed(n));
+    return out;
 }
 
-std::string kinds(const PageBlocks& pb) {
+// "T" per text block, "#" per table, the image's name per image block.
+std::string kinds(const PageBlocks& pb, const std::vector<Named>& names = {}) {
     std::string out;
     for (const Block& b : pb.blocks) {
         if (std::holds_alternative<TextBlock>(b.content)) out += "T";
         if (std::holds_alternative<TableBlock>(b.content)) out += "#";
-        if (const auto* i = std::get_if<ImageBlock>(&b.content))
-            out += (i->is_background ? "bg:" : "") + name_of(b) + " ";
+        if (const auto* i = std::get_if<ImageBlock>(&b.content)) {
+            auto it = std::find_if(names.begin(), names.end(), [&](const Named& n) { return n.bbox == i->image.bbox; });
+            out += (i->is_background ? "bg:" : "") + (it == names.end() ? std::string("?") : it->name) + " ";
+        }
     }
     return out;
 }
@@ -61,26 +75,26 @@ TEST(Assemble, ImagesByCoverage) {
     struct Case {
         const char* what;
         Rect page_box;
-        std::vector<PlacedImage> images;
+        std::vector<Named> images;
         std::string expected;
     };
     const Case cases[] = {
         {"70% is background, 69% a figure, undrawn last",
          kPage,
-         {image("fig69", Rect{0, 0, 100, 69}), image("never", std::nullopt), image("bg70", Rect{0, 0, 100, 70})},
+         {{"fig69", Rect{0, 0, 100, 69}}, {"never", std::nullopt}, {"bg70", Rect{0, 0, 100, 70}}},
          "bg:bg70 fig69 never "},
         {"only the part on the page counts",
          kPage,
-         {image("half", Rect{-100, 0, 100, 100}), image("bleed", Rect{-10, -10, 110, 110})},
-         "bg:half bg:bleed "},
-        {"off the page entirely", kPage, {image("off", Rect{200, 200, 300, 300})}, "off "},
+         {{"wide", Rect{-100, 0, 100, 100}}, {"bleed", Rect{-10, -10, 110, 110}}, {"low", Rect{-100, -100, 100, 70}}},
+         "bg:wide bg:bleed bg:low "},
+        {"off the page entirely", kPage, {{"off", Rect{200, 200, 300, 300}}}, "off "},
         {"page box without area", Rect{0, 0, 0, 100},
-         {image("a", Rect{0, 0, 100, 100}), image("b", std::nullopt), image("c", Rect{0, 0, 50, 50})},
+         {{"a", Rect{0, 0, 100, 100}}, {"b", std::nullopt}, {"c", Rect{0, 0, 50, 50}}},
          "a c b "},
     };
     for (const Case& c : cases) {
-        const auto pb = assemble({}, kNoFonts, c.images, c.page_box, std::nullopt);
-        EXPECT_EQ(kinds(pb), c.expected) << c.what;
+        const auto pb = assemble({}, kNoFonts, placed(c.images), c.page_box, std::nullopt);
+        EXPECT_EQ(kinds(pb, c.images), c.expected) << c.what;
         EXPECT_TRUE(pb.lines.empty());
         expect_indices_are_positions(pb);
     }
@@ -88,12 +102,12 @@ TEST(Assemble, ImagesByCoverage) {
 
 TEST(Assemble, FigureFollowsItsRegion) {
     const PageGlyphs page = two_columns();
-    const std::vector<PlacedImage> images{image("fig", Rect{150, 589.5, 210, 707.5}),
-                                          image("never", std::nullopt)};
+    const std::vector<Named> names{{"fig", Rect{150, 589.5, 210, 707.5}}, {"never", std::nullopt}};
+    const std::vector<PlacedImage> images = placed(names);
     const Rect page_box{0, 0, 595, 842};
 
     const auto pb = assemble(page, kNoFonts, images, page_box, std::nullopt);
-    EXPECT_EQ(kinds(pb), "Tfig Tnever ");
+    EXPECT_EQ(kinds(pb, names), "Tfig Tnever ");
     expect_indices_are_positions(pb);
     ASSERT_EQ(pb.lines.size(), 20u);
     EXPECT_FALSE(pb.lines.front().rtl);
@@ -112,7 +126,7 @@ TEST(Assemble, FigureFollowsItsRegion) {
     ReadingOrder order;
     order.runs = {{"P", {{60, 120}}, 1}, {"P", {{0, 60}}, 1}};
     const auto tagged = assemble(page, kNoFonts, images, page_box, order);
-    EXPECT_EQ(kinds(tagged), "TTfig never ");
+    EXPECT_EQ(kinds(tagged, names), "TTfig never ");
     EXPECT_EQ(std::get<TextBlock>(tagged.blocks[0].content).bbox, (Rect{250, 589.5, 310, 707.5}));
     expect_indices_are_positions(tagged);
 }
@@ -155,12 +169,12 @@ TEST(Block, Texts) {
         {Block{TableBlock{{{cell("a"), cell("b")}, {cell("c"), cell("d")}}, {}, 1, 0}}, "a\tb\nc\td"},
         {Block{TableBlock{{{cell(""), cell("x")}, {cell("y"), cell("")}}, {}, 1, 0}}, "\tx\ny\t"},
         {Block{TableBlock{}}, ""},
-        {image_block(image("i", Rect{}), 3, false), ""},
+        {image_block(placed(Named{"i", Rect{}}), 3, false), ""},
         {Block{TextBlock{{line("a"), line("b")}, {}, 0, 1}}, "a\nb"},
     };
     for (const Case& c : cases) EXPECT_EQ(c.block.text(), c.expected);
 
-    const Block b = image_block(image("i", Rect{1, 2, 3, 4}), 7, true);
+    const Block b = image_block(placed(Named{"i", Rect{1, 2, 3, 4}}), 7, true);
     const auto& ib = std::get<ImageBlock>(b.content);
     EXPECT_EQ(b.reading_index(), 7u);
     EXPECT_TRUE(ib.is_background);
