@@ -269,3 +269,19 @@ TEST(LinesToText, JoinsWithLineFeeds) {
     EXPECT_EQ(lines_to_text(lines({"a", "b"})), "a\nb");
     EXPECT_EQ(lines_to_text(lines({"\u0628\u064E", "c d", "e"})), "\u0628\u064E\nc d\ne");
 }
+
+TEST(ReconstructRegions, OverlaidLetterJoinsItsHostsLine) {
+    // A letter painted 5 pt above the host's baseline with no advance: on its
+    // own it would open a line (tolerance 3 pt); anchored, it joins the host's.
+    std::vector<Spec> specs = row(100, 700, "ab");
+    specs.push_back({105, 705, "c", 0});
+    ReadingOrder order;
+    order.runs = {{"P", {{0, 3}}, 0}};
+    for (const auto& o : {std::optional<ReadingOrder>{}, std::optional<ReadingOrder>{order}}) {
+        const auto regions = reconstruct_regions(page_of(specs), kNoFonts, {}, o);
+        ASSERT_EQ(regions.size(), 1u);
+        ASSERT_EQ(regions[0].lines.size(), 1u);
+        EXPECT_EQ(regions[0].lines[0].glyph_count, 3u);
+        EXPECT_EQ(regions[0].lines[0].baseline, 700);
+    }
+}
