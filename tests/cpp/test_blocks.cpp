@@ -57,10 +57,10 @@ void expect_indices_are_positions(const PageBlocks& pb) {
 
 // Two ten-line columns of "abcdef" with a gap between them at x 150..210.
 PageGlyphs two_columns() {
-    std::vector<Spec> specs;
+    std::vector<GlyphAt> glyphs_at;
     for (const double x : {50.0, 250.0})
-        for (int l = 0; l < 10; ++l) append(specs, row(x, 700 - 12 * l, "abcdef"));
-    return page_of(specs);
+        for (int l = 0; l < 10; ++l) append(glyphs_at, row(x, 700 - 12 * l, "abcdef"));
+    return page_of(glyphs_at);
 }
 
 }  // namespace
@@ -185,16 +185,16 @@ namespace {
 
 // One region: a line above four table-like rows and a line below, 16 pt apart.
 PageGlyphs page_with_rows(bool rtl_intro) {
-    std::vector<Spec> specs = row(50, 700, "intro");
+    std::vector<GlyphAt> glyphs_at = row(50, 700, "intro");
     if (rtl_intro)
-        for (auto& s : specs) s.text = "\u0628";
+        for (auto& s : glyphs_at) s.text = "\u0628";
     double y = 684;
     for (const char* r : {"abcd", "efgh", "ijkl", "mnop"}) {
-        append(specs, row(50, y, r));
+        append(glyphs_at, row(50, y, r));
         y -= 16;
     }
-    append(specs, row(50, 620, "outro"));
-    return page_of(specs);
+    append(glyphs_at, row(50, 620, "outro"));
+    return page_of(glyphs_at);
 }
 
 // Borderless grids are filled from the glyphs inside each cell.

@@ -73,24 +73,24 @@ TEST(AnchorZeroAdvance, WindowAndStrictBounds) {
     // only the intended host can take it.
     struct Case {
         const char* what;
-        std::vector<Spec> glyphs;
+        std::vector<GlyphAt> glyphs;
         std::size_t probe;
         bool moved;
         double run_x, run_y;  // expected position of the probe afterwards
     };
     auto fillers = [](std::size_t n) {
-        std::vector<Spec> out;
+        std::vector<GlyphAt> out;
         for (std::size_t i = 0; i < n; ++i) out.push_back({300.0 + 10 * double(i), 400, "z"});
         return out;
     };
-    auto with_fillers = [&](Spec host, std::size_t between, Spec probe) {
-        std::vector<Spec> out{host};
+    auto with_fillers = [&](GlyphAt host, std::size_t between, GlyphAt probe) {
+        std::vector<GlyphAt> out{host};
         append(out, fillers(between));
         out.push_back(probe);
         return out;
     };
-    const Spec host{100, 700, "a"};
-    const Spec beh{105, 700, "\u0628", 0};
+    const GlyphAt host{100, 700, "a"};
+    const GlyphAt beh{105, 700, "\u0628", 0};
     const std::vector<Case> cases = {
         {"letter inside the previous glyph", {host, beh}, 1, true, 100, 700},
         {"host painted after the overlay", {beh, host}, 0, true, 100, 700},
@@ -140,16 +140,16 @@ TEST(ReconstructRegions, FiguresOnly) {
 TEST(ReconstructRegions, FigureBetweenColumnsTakesItsReadingPlace) {
     // Two columns of ten lines, 60 pt wide, with a figure between them.
     for (const bool rtl : {false, true}) {
-        std::vector<Spec> specs;
+        std::vector<GlyphAt> glyphs_at;
         for (const double x : {50.0, 250.0})
             for (int l = 0; l < 10; ++l) {
                 auto r = row(x, 700 - 12 * l, "abcdef");
                 if (rtl)
                     for (auto& s : r) s.text = "\u0628";
-                append(specs, r);
+                append(glyphs_at, r);
             }
         const Rect fig{150, 589.5, 210, 707.5};
-        const auto regions = reconstruct_regions(page_of(specs), kNoFonts, std::vector<Rect>{fig}, std::nullopt);
+        const auto regions = reconstruct_regions(page_of(glyphs_at), kNoFonts, std::vector<Rect>{fig}, std::nullopt);
         ASSERT_EQ(regions.size(), 3u) << rtl;
 
         const Region& first = regions[0];
@@ -173,10 +173,10 @@ TEST(ReconstructRegions, FigureBetweenColumnsTakesItsReadingPlace) {
 }
 
 TEST(ReconstructRegions, StructureRunsGiveTheOrder) {
-    std::vector<Spec> specs = row(50, 700, "ab");  // glyphs 0, 1
-    append(specs, row(50, 680, "cd"));             // 2, 3
-    append(specs, row(50, 660, "ef"));             // 4, 5
-    specs.push_back({50, 640, ""});                // 6: carries no text
+    std::vector<GlyphAt> glyphs_at = row(50, 700, "ab");  // glyphs 0, 1
+    append(glyphs_at, row(50, 680, "cd"));             // 2, 3
+    append(glyphs_at, row(50, 660, "ef"));             // 4, 5
+    glyphs_at.push_back({50, 640, ""});                // 6: carries no text
     ReadingOrder order;
     order.runs = {
         {"P", {{4, 6}}, 1},
@@ -185,7 +185,7 @@ TEST(ReconstructRegions, StructureRunsGiveTheOrder) {
         {"P", {{0, 1}, {0, 1}}, 1},      // glyph 0 twice; glyph 1 is in no run
     };
     const std::vector<Rect> figures{{300, 300, 400, 400}};
-    const auto regions = reconstruct_regions(page_of(specs), kNoFonts, figures, order);
+    const auto regions = reconstruct_regions(page_of(glyphs_at), kNoFonts, figures, order);
     ASSERT_EQ(regions.size(), 3u);
     EXPECT_EQ(regions[0].lines.at(0).text, "ef");
     EXPECT_EQ(regions[1].lines.at(0).text, "cd");
@@ -201,7 +201,7 @@ TEST(ReconstructRegions, StructureRunsGiveTheOrder) {
     // figures included.
     ReadingOrder empty_runs;
     empty_runs.runs = {{"Figure", {{6, 7}}, 0}};
-    EXPECT_TRUE(reconstruct_regions(page_of(specs), kNoFonts, figures, empty_runs).empty());
+    EXPECT_TRUE(reconstruct_regions(page_of(glyphs_at), kNoFonts, figures, empty_runs).empty());
 }
 
 TEST(RegionBbox, UnitesLinesAndListedFigures) {
@@ -234,9 +234,9 @@ TEST(RegionBbox, UnitesLinesAndListedFigures) {
 
 TEST(TextWithin, CentreAndBaselineDecide) {
     // Centres at x 105 and 115 on baseline 700, and 105 on baseline 680.
-    std::vector<Spec> specs = row(100, 700, "ab");
-    append(specs, row(100, 680, "c"));
-    const PageGlyphs page = page_of(specs);
+    std::vector<GlyphAt> glyphs_at = row(100, 700, "ab");
+    append(glyphs_at, row(100, 680, "c"));
+    const PageGlyphs page = page_of(glyphs_at);
     struct Case {
         Rect area;
         const char* expected;
@@ -273,12 +273,12 @@ TEST(LinesToText, JoinsWithLineFeeds) {
 TEST(ReconstructRegions, OverlaidLetterJoinsItsHostsLine) {
     // A letter painted 5 pt above the host's baseline with no advance: on its
     // own it would open a line (tolerance 3 pt); anchored, it joins the host's.
-    std::vector<Spec> specs = row(100, 700, "ab");
-    specs.push_back({105, 705, "c", 0});
+    std::vector<GlyphAt> glyphs_at = row(100, 700, "ab");
+    glyphs_at.push_back({105, 705, "c", 0});
     ReadingOrder order;
     order.runs = {{"P", {{0, 3}}, 0}};
     for (const auto& o : {std::optional<ReadingOrder>{}, std::optional<ReadingOrder>{order}}) {
-        const auto regions = reconstruct_regions(page_of(specs), kNoFonts, {}, o);
+        const auto regions = reconstruct_regions(page_of(glyphs_at), kNoFonts, {}, o);
         ASSERT_EQ(regions.size(), 1u);
         ASSERT_EQ(regions[0].lines.size(), 1u);
         EXPECT_EQ(regions[0].lines[0].glyph_count, 3u);

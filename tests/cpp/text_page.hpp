@@ -11,7 +11,7 @@
 namespace inkra::fixture {
 
 // A glyph of a font the page does not have.
-struct Spec {
+struct GlyphAt {
     double x, y;
     std::string text;
     double advance = 10;
@@ -19,9 +19,9 @@ struct Spec {
     std::uint8_t rotation = 0;
 };
 
-inline PageGlyphs page_of(const std::vector<Spec>& specs) {
+inline PageGlyphs page_of(const std::vector<GlyphAt>& glyphs_at) {
     PageGlyphs page;
-    for (const Spec& s : specs) {
+    for (const GlyphAt& s : glyphs_at) {
         Glyph g;
         g.font = "F0";
         g.size = s.size;
@@ -35,8 +35,8 @@ inline PageGlyphs page_of(const std::vector<Spec>& specs) {
     return page;
 }
 
-inline std::vector<Spec> row(double x, double y, std::string_view letters) {
-    std::vector<Spec> out;
+inline std::vector<GlyphAt> row(double x, double y, std::string_view letters) {
+    std::vector<GlyphAt> out;
     for (char c : letters) {
         out.push_back({x, y, std::string(1, c)});
         x += 10;
@@ -44,6 +44,6 @@ inline std::vector<Spec> row(double x, double y, std::string_view letters) {
     return out;
 }
 
-inline void append(std::vector<Spec>& to, const std::vector<Spec>& more) { to.insert(to.end(), more.begin(), more.end()); }
+inline void append(std::vector<GlyphAt>& to, const std::vector<GlyphAt>& more) { to.insert(to.end(), more.begin(), more.end()); }
 
 }  // namespace inkra::fixture
