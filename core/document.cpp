@@ -1,12 +1,18 @@
 #include "document.hpp"
 
+#include "blocks.hpp"
+#include "content.hpp"
+#include "font.hpp"
+#include "images.hpp"
 #include "parser.hpp"
+#include "structure.hpp"
 
 namespace inkra {
 
 namespace {
 
-std::string join_nonempty(const std::vector<std::string>& parts, std::string_view sep) {
+template <class Texts>
+std::string join_nonempty(const Texts& parts, std::string_view sep) {
     std::string out;
     for (const auto& p : parts) {
         if (p.empty()) continue;
@@ -16,32 +22,67 @@ std::string join_nonempty(const std::vector<std::string>& parts, std::string_vie
     return out;
 }
 
-Result<Page> extract_page(const Pdf& pdf, const PageInfo& info) {
-    auto content = pdf.page_content(info.number);
+// One page through every stage; the page's working data dies with the call.
+Result<Page> extract_page(const Pdf& pdf, const PageInfo& info, const RawStructure& structure) {
+    const std::uint32_t n = info.number;
+
+    auto raw_fonts = pdf.page_raw_fonts(n);
+    if (!raw_fonts) return std::unexpected(raw_fonts.error());
+    std::vector<FontInfo> font_infos;
+    font_infos.reserve(raw_fonts->size());
+    for (const auto& f : *raw_fonts) font_infos.push_back(f.info);
+    const FontMap fonts = FontMap::from_raw(std::move(*raw_fonts));
+
+    auto content = pdf.page_content(n);
     if (!content) return std::unexpected(content.error());
+    auto forms = pdf.page_forms(n);
+    if (!forms) return std::unexpected(forms.error());
+    const PageGlyphs glyphs = interpret_with_forms(*content, font_infos, *forms, fonts);
+    content->clear();
+    forms->clear();
+
+    std::optional<ReadingOrder> order =
+        ReadingOrder::from_structure(structure, n, glyphs.mcid_spans, glyphs.glyphs.size());
+
+    auto raw_images = pdf.page_raw_images(n);
+    if (!raw_images) return std::unexpected(raw_images.error());
+    // Images are read so that a page whose images cannot be read fails as it
+    // should; decoding and placing them comes with the image stage.
+    const std::vector<PlacedImage> placed;
+
+    PageBlocks assembled = assemble(glyphs, fonts, placed, info.media_box, order);
 
     Page page;
+    page.assessment = assess(n, glyphs, fonts, assembled.lines);
+    page.lines = std::move(assembled.lines);
+    page.blocks = std::move(assembled.blocks);
     page.width = info.media_box.x1 - info.media_box.x0;
     page.height = info.media_box.y1 - info.media_box.y0;
-    page.number = info.number;
+    page.number = n;
+    page.tagged = order.has_value();
     page.rotation = info.rotation;
-    page.assessment.page = info.number;
     return page;
 }
 
 }  // namespace
 
 std::string Page::text() const {
-    return join_nonempty({}, "\n");
+    std::vector<std::string> texts;
+    texts.reserve(blocks.size());
+    for (const auto& b : blocks) texts.push_back(b.text());
+    return join_nonempty(texts, "\n");
 }
 
 Result<Document> Document::open(std::string_view path) {
     auto pdf = Pdf::open(path);
     if (!pdf) return std::unexpected(pdf.error());
+    const std::vector<PageInfo> infos = pdf->pages();
+    const RawStructure structure = pdf->structure();
 
     Document doc;
-    for (const PageInfo& info : pdf->pages()) {
-        auto page = extract_page(*pdf, info);
+    doc.pages.reserve(infos.size());
+    for (const PageInfo& info : infos) {
+        auto page = extract_page(*pdf, info, structure);
         if (!page) return std::unexpected(page.error());
         doc.pages.push_back(std::move(*page));
     }

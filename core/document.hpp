@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "arabic.hpp"
+#include "blocks.hpp"
 #include "detect.hpp"
 #include "error.hpp"
 #include "types.hpp"
@@ -16,6 +17,7 @@ namespace inkra {
 struct Page {
     std::vector<TextLine> lines;
     Assessment assessment;
+    std::vector<Block> blocks;
     double width = 0;
     double height = 0;
     std::uint32_t number = 0;

@@ -1,4 +1,4 @@
-// TEMP stand-in: the placed-image records block assembly carries, until the images module lands.
+// The placed-image records that image extraction produces and block assembly carries.
 #pragma once
 
 #include <cstdint>

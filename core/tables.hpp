@@ -1,4 +1,4 @@
-// TEMP stand-in: the table records block assembly carries, until the tables module lands.
+// The table records that detection produces and block assembly carries.
 #pragma once
 
 #include <cstddef>
