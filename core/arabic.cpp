@@ -214,39 +214,105 @@ std::size_t dominant_style(std::span<const Placed> glyphs) {
     return best;
 }
 
+// Where each glyph stands along the line: its run_x, except for some
+// diacritics painted with no advance. Producers paint a mark right next to
+// its letter — after it when they paint in logical order, before it when
+// they paint in visual order — but often put the mark's origin over the
+// neighbouring letter, leaving the outline to reach across. Of the mark's
+// two painting neighbours, the letter it belongs to is the one that comes
+// first in reading: the right one in a right-to-left line. When the origin
+// falls outside that letter, though near it, the mark is moved inside the
+// letter's advance, where the walk expects a mark on that letter to stand.
+// Anything less clear-cut keeps the origin.
+template <class Decoded>
+std::vector<double> mark_positions(std::span<const Placed> glyphs, const std::vector<Decoded>& decoded, bool rtl) {
+    std::vector<double> position(glyphs.size());
+    for (std::size_t i = 0; i < glyphs.size(); ++i) position[i] = glyphs[i].run_x;
+
+    auto has_advance = [](const Placed& p) { return std::fabs(p.glyph.advance) >= 0.05 * p.glyph.size; };
+    auto is_mark = [&](std::size_t i) {
+        return !glyphs[i].actual && !has_advance(glyphs[i]) && is_mark_glyph(decoded[i].piece.text);
+    };
+    // A glyph with an advance stands for a letter even when its text went
+    // elsewhere (an /ActualText span, a cluster mapped on another glyph).
+    auto letter = [&](std::size_t i) { return has_advance(glyphs[i]) && !is_mark_glyph(decoded[i].piece.text); };
+    auto covers = [&](std::size_t j, double x) {
+        const Placed& l = glyphs[j];
+        return x >= l.run_x && x < l.run_x + l.glyph.advance;
+    };
+
+    // The line's glyphs in painting order; without distinct painting
+    // positions nothing can be said.
+    std::vector<std::size_t> painted(glyphs.size());
+    for (std::size_t i = 0; i < painted.size(); ++i) painted[i] = i;
+    std::sort(painted.begin(), painted.end(),
+              [&](std::size_t a, std::size_t b) { return glyphs[a].painted < glyphs[b].painted; });
+    for (std::size_t k = 0; k < painted.size(); ++k)
+        if (glyphs[painted[k]].painted == 0 || (k > 0 && glyphs[painted[k]].painted == glyphs[painted[k - 1]].painted))
+            return position;
+
+    constexpr std::size_t kReach = 3;  // marks stacked on one letter
+    for (std::size_t k = 0; k < painted.size(); ++k) {
+        const std::size_t m = painted[k];
+        if (!is_mark(m)) continue;
+        std::optional<std::size_t> before, after;
+        for (std::size_t d = 1; d <= kReach && d <= k && !before; ++d) {
+            std::size_t j = painted[k - d];
+            if (letter(j)) before = j;
+            else if (!is_mark(j)) break;
+        }
+        for (std::size_t d = 1; d <= kReach && k + d < painted.size() && !after; ++d) {
+            std::size_t j = painted[k + d];
+            if (letter(j)) after = j;
+            else if (!is_mark(j)) break;
+        }
+        if (!before || !after) continue;
+        const bool before_first = rtl ? glyphs[*before].run_x > glyphs[*after].run_x
+                                      : glyphs[*before].run_x < glyphs[*after].run_x;
+        const std::size_t host = before_first ? *before : *after;
+        const Placed& h = glyphs[host];
+        const double x = glyphs[m].run_x;
+        const double gap = std::max(h.run_x - x, x - (h.run_x + h.glyph.advance));
+        if (!covers(host, x) && gap <= glyphs[m].glyph.size) position[m] = h.run_x + h.glyph.advance / 2;
+    }
+    return position;
+}
+
 }  // namespace
 
 std::optional<TextLine> build_line(std::span<const Placed> glyphs, const FontMap& fonts) {
     if (glyphs.empty()) return std::nullopt;
 
-    std::vector<const Placed*> order;
-    order.reserve(glyphs.size());
-    for (const auto& g : glyphs) order.push_back(&g);
-    std::stable_sort(order.begin(), order.end(),
-                     [](const Placed* a, const Placed* b) { return total_less(a->run_x, b->run_x); });
-
     struct Decoded {
         Piece piece;
         bool resolved = true;
     };
-    std::vector<Decoded> decoded;
-    decoded.reserve(order.size());
-    for (const Placed* p : order) {
-        if (p->actual) {
-            decoded.push_back({{Piece::Kind::Actual, *p->actual}, true});
-        } else if (auto text = fonts.decode(p->glyph.font, p->glyph.code)) {
-            decoded.push_back({{Piece::Kind::Decoded, std::move(*text)}, true});
+    std::vector<Decoded> decoded_in;
+    decoded_in.reserve(glyphs.size());
+    for (const Placed& p : glyphs) {
+        if (p.actual) {
+            decoded_in.push_back({{Piece::Kind::Actual, *p.actual}, true});
+        } else if (auto text = fonts.decode(p.glyph.font, p.glyph.code)) {
+            decoded_in.push_back({{Piece::Kind::Decoded, std::move(*text)}, true});
         } else {
-            decoded.push_back({{Piece::Kind::Decoded, std::string(kReplacement)}, false});
+            decoded_in.push_back({{Piece::Kind::Decoded, std::string(kReplacement)}, false});
         }
     }
 
     bool rtl = false;
+    for (const auto& d : decoded_in) rtl = rtl || contains_rtl(d.piece.text);
+    std::vector<double> position = mark_positions(glyphs, decoded_in, rtl);
+
+    std::vector<std::size_t> order(glyphs.size());
+    for (std::size_t i = 0; i < order.size(); ++i) order[i] = i;
+    std::stable_sort(order.begin(), order.end(),
+                     [&](std::size_t a, std::size_t b) { return total_less(position[a], position[b]); });
+    std::vector<Decoded> decoded;
+    decoded.reserve(order.size());
+    for (std::size_t i : order) decoded.push_back(std::move(decoded_in[i]));
+
     bool paints_spaces = false;
-    for (const auto& d : decoded) {
-        rtl = rtl || contains_rtl(d.piece.text);
-        paints_spaces = paints_spaces || all_white_space(d.piece.text);
-    }
+    for (const auto& d : decoded) paints_spaces = paints_spaces || all_white_space(d.piece.text);
     // A line that paints its own spaces gets fewer synthetic ones.
     const double factor = paints_spaces ? 0.25 : 0.15;
 
@@ -268,10 +334,10 @@ std::optional<TextLine> build_line(std::span<const Placed> glyphs, const FontMap
     };
 
     for (std::size_t k = 0; k < order.size(); ++k) {
-        const Placed& p = *order[k];
+        const Placed& p = glyphs[order[k]];
         Decoded& d = decoded[k];
         const std::string& text = d.piece.text;
-        const double x = p.run_x, w = p.glyph.advance, s = p.glyph.size;
+        const double x = position[order[k]], w = p.glyph.advance, s = p.glyph.size;
         const bool has_advance = std::fabs(w) >= 0.05 * s;
 
         if (d.resolved && all_replacement(text)) {  // empty text included

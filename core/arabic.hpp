@@ -24,6 +24,8 @@ struct Placed {
     double run_x = 0;                   // along the glyph's own text direction
     double run_y = 0;                   // across it; larger reads earlier
     bool anchored = false;
+    // Position in the page's painting order, counted from 1; 0 when unknown.
+    std::size_t painted = 0;
 
     explicit Placed(Glyph g);  // derives run_x and run_y from the quadrant
     Placed() = default;

@@ -140,7 +140,10 @@ std::vector<Region> regions_from_geometry(std::span<const Placed> placed, const 
 std::vector<Placed> apply_actual_text(const PageGlyphs& page) {
     std::vector<Placed> placed;
     placed.reserve(page.glyphs.size());
-    for (const Glyph& g : page.glyphs) placed.emplace_back(g);
+    for (const Glyph& g : page.glyphs) {
+        const std::size_t painted = placed.size() + 1;
+        placed.emplace_back(g).painted = painted;
+    }
     const std::size_t n = placed.size();
     // Spans are listed as they close, so an inner span comes before the one
     // around it and the outer replacement is written last.
