@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cstdlib>
 #include <functional>
 
@@ -116,6 +117,28 @@ TEST(BuildLine, MarksStayWithTheirLetters) {
          "\u0628\u064E\u062A"},
         // left to right: appended where met
         {"ltr mark", [](LineFixture& f) { f.add("a", 0, 5); f.add("\u0301", 2, 0); f.add("b", 5, 5); },
+         "\u00E1b"},
+    });
+}
+
+TEST(BuildLine, MarksPaintedBesideTheirLetters) {
+    // Teh at [0, 5], beh at [5, 11]; the fatha belongs to beh but its origin
+    // (x = 4) lies over teh, as shaped text often places it. Painted next to
+    // beh, it follows beh whichever way the producer paints.
+    auto paint = [](std::array<std::size_t, 3> order, double mark_x) {
+        return [=](LineFixture& f) {
+            f.add(kTeh, 0, 5).painted = order[0];
+            f.add(kBeh, 5, 6).painted = order[1];
+            f.add("\u064E", mark_x, 0).painted = order[2];
+        };
+    };
+    expect_texts({
+        {"logical order: beh, fatha, teh", paint({3, 1, 2}, 4), "\u0628\u064E\u062A"},
+        {"visual order: teh, fatha, beh", paint({1, 3, 2}, 4), "\u0628\u064E\u062A"},
+        {"painting order unknown: the origin decides", paint({0, 0, 0}, 4), "\u0628\u062A\u064E"},
+        {"too far from its letter: the origin decides", paint({3, 1, 2}, -20), "\u0628\u062A\u064E"},
+        {"left to right: the letter before it", [](LineFixture& f) {
+             f.add("a", 0, 5).painted = 1; f.add("\u0301", 6, 0).painted = 2; f.add("b", 5, 5).painted = 3; },
          "\u00E1b"},
     });
 }
