@@ -6,6 +6,8 @@
 #include <cstdlib>
 #include <limits>
 
+#include <unicode/uchar.h>
+
 #include "bidi.hpp"
 #include "font.hpp"
 #include "unicode.hpp"
@@ -117,12 +119,6 @@ void append_quoted(std::string& out, std::string_view text) {
 }
 
 void write_stderr(const std::string& s) { std::fwrite(s.data(), 1, s.size(), stderr); }
-
-bool contains_rtl(std::string_view text) {
-    for (char32_t c : to_code_points(text))
-        if (is_rtl_char(c)) return true;
-    return false;
-}
 
 bool all_white_space(std::string_view text) {
     if (text.empty()) return false;
@@ -299,8 +295,23 @@ std::optional<TextLine> build_line(std::span<const Placed> glyphs, const FontMap
         }
     }
 
+    // A line reads right to left when it holds right-to-left script, unless
+    // left-to-right letters outnumber the right-to-left ones: an English
+    // sentence quoting one Arabic word must not be reordered as Arabic.
     bool rtl = false;
-    for (const auto& d : decoded_in) rtl = rtl || contains_rtl(d.piece.text);
+    std::size_t strong_rtl = 0, strong_ltr = 0;
+    for (const auto& d : decoded_in) {
+        for (char32_t c : to_code_points(d.piece.text)) {
+            rtl = rtl || is_rtl_char(c);
+            switch (u_charDirection(static_cast<UChar32>(c))) {
+            case U_RIGHT_TO_LEFT:
+            case U_RIGHT_TO_LEFT_ARABIC: ++strong_rtl; break;
+            case U_LEFT_TO_RIGHT: ++strong_ltr; break;
+            default: break;
+            }
+        }
+    }
+    rtl = rtl && strong_ltr <= strong_rtl;
     std::vector<double> position = mark_positions(glyphs, decoded_in, rtl);
 
     std::vector<std::size_t> order(glyphs.size());

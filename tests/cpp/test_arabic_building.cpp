@@ -202,6 +202,35 @@ TEST(BuildLine, ActualTextAndAnchoredSpaces) {
     });
 }
 
+TEST(BuildLine, DirectionFollowsTheMajorityScript) {
+    // "see بك now": an English line quoting one Arabic word keeps its order;
+    // the Arabic word itself still comes out in logical order.
+    auto paint = [](std::vector<const char*> glyphs) {
+        return [=](LineFixture& f) {
+            double x = 0;
+            for (const char* g : glyphs) {
+                f.add(g, x, 5);
+                x += 5;
+            }
+        };
+    };
+    struct Case { const char* what; std::function<void(LineFixture&)> paint; const char* text; bool rtl; };
+    const Case cases[] = {
+        {"english around one arabic word", paint({"s", "e", "e", " ", kKaf, kBeh, " ", "n", "o", "w"}),
+         "see \u0628\u0643 now", false},
+        {"arabic around one english word", paint({kKaf, kBeh, " ", "o", "k", " ", kTeh, kBeh}),
+         "\u0628\u062A ok \u0628\u0643", true},
+    };
+    for (const auto& c : cases) {
+        LineFixture f;
+        c.paint(f);
+        auto line = f.build();
+        ASSERT_TRUE(line) << c.what;
+        EXPECT_EQ(line->text, c.text) << c.what;
+        EXPECT_EQ(line->rtl, c.rtl) << c.what;
+    }
+}
+
 TEST(BuildLine, ShapesAndNumbers) {
     expect_texts({
         // presentation forms of "سلام" painted left to right, lam-alef as one glyph
