@@ -26,6 +26,12 @@ bool is_combining_mark(char32_t c) {
            (c >= 0x06D6 && c <= 0x06ED) || (c >= 0x08D3 && c <= 0x08FF) || (c >= 0xFE70 && c <= 0xFE7F);
 }
 
+bool contains_rtl(std::string_view utf8) {
+    for (char32_t c : to_code_points(utf8))
+        if (is_rtl_char(c)) return true;
+    return false;
+}
+
 // ---- records ----
 
 Placed::Placed(Glyph g) : glyph(std::move(g)) {

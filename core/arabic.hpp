@@ -63,6 +63,7 @@ struct Piece {
 bool is_rtl_char(char32_t c);
 // Combining diacritics, Arabic harakat and their isolated/medial forms.
 bool is_combining_mark(char32_t c);
+bool contains_rtl(std::string_view utf8);
 
 // ---- grouping ----
 // Lines top first; a line keeps the grouping sort (run_y descending, then

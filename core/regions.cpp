@@ -16,36 +16,6 @@ constexpr std::size_t kHostWindow = 8;
 
 bool has_advance(const Glyph& g) { return std::abs(g.advance) >= kNoAdvance * g.size; }
 
-// Code points of UTF-8 text; a malformed byte is skipped, so it never reads
-// as a right-to-left character.
-bool contains_rtl(std::string_view s) {
-    for (std::size_t i = 0; i < s.size();) {
-        const auto b = static_cast<unsigned char>(s[i]);
-        std::size_t len = b < 0x80 ? 1 : (b >> 5) == 0x6 ? 2 : (b >> 4) == 0xE ? 3 : (b >> 3) == 0x1E ? 4 : 0;
-        if (len == 0 || i + len > s.size()) {
-            ++i;
-            continue;
-        }
-        char32_t c = len == 1 ? b : len == 2 ? (b & 0x1F) : len == 3 ? (b & 0x0F) : (b & 0x07);
-        bool ok = true;
-        for (std::size_t k = 1; k < len; ++k) {
-            const auto t = static_cast<unsigned char>(s[i + k]);
-            if ((t & 0xC0) != 0x80) {
-                ok = false;
-                break;
-            }
-            c = (c << 6) | (t & 0x3F);
-        }
-        if (!ok) {
-            ++i;
-            continue;
-        }
-        if (is_rtl_char(c)) return true;
-        i += len;
-    }
-    return false;
-}
-
 // A glyph's text as line building will see it: its replacement if any,
 // else what its font says; absent when the font cannot resolve it.
 std::optional<std::string> text_of(const Placed& p, const FontMap& fonts) {
