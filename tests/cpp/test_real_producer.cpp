@@ -1,10 +1,13 @@
-// A tagged Arabic PDF written by LibreOffice Writer (tests/data/arabic_tagged.*).
+// PDFs from real producers: a tagged Arabic document written by LibreOffice
+// Writer (tests/data/arabic_tagged.*) and one printed by Chromium.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 
 #include "parser.hpp"
 #include "parser_internal.hpp"
+#include "truetype.hpp"
 
 using namespace inkra;
 
@@ -70,4 +73,22 @@ TEST(RealProducer, StructureTreeGivesElementsWithMcidsAndPages) {
     EXPECT_GE(with_mcids, 3u);  // the heading and both paragraphs
     EXPECT_TRUE(heading);
     EXPECT_TRUE(paragraph);
+}
+
+// Chromium embeds its fonts as Identity-H composite fonts: the reader hands
+// on both the ToUnicode map and the TrueType program, and the font model
+// decodes the page's codes to Arabic letters.
+TEST(RealProducer, ChromiumCompositeFontCarriesProgram) {
+    const char* dir = std::getenv("INKRA_TESTDATA");
+    if (!dir) GTEST_SKIP() << "INKRA_TESTDATA not set";
+    auto pdf = Pdf::open(std::string(dir) + "/e2e/chromium-columns.pdf");
+    ASSERT_TRUE(pdf.has_value()) << pdf.error().text();
+    auto fonts = pdf->page_raw_fonts(1);
+    ASSERT_TRUE(fonts.has_value());
+    auto type0 = std::find_if(fonts->begin(), fonts->end(), [](const RawFont& f) { return f.info.subtype == "Type0"; });
+    ASSERT_NE(type0, fonts->end());
+    EXPECT_EQ(type0->info.encoding.value_or(""), "Identity-H");
+    ASSERT_TRUE(type0->to_unicode.has_value());
+    ASSERT_TRUE(type0->font_file2.has_value());
+    EXPECT_FALSE(truetype::glyph_unicode(*type0->font_file2).empty());
 }
