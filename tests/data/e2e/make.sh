@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Regenerates the end-to-end documents from their sources, each with a real
 # producer. Needs: apt-get install pango1.0-tools chromium libreoffice-writer-nogui
-# fonts-hosny-amiri
+# texlive-xetex texlive-lang-arabic fonts-hosny-amiri
 set -euo pipefail
 cd "$(dirname "$0")"
 for name in cairo-tashkeel cairo-numbers; do
@@ -17,3 +17,6 @@ trap 'rm -rf "$work"' EXIT
 soffice --headless -env:UserInstallation=file://"$work"/profile --convert-to pdf \
   --outdir "$work" libreoffice-columns.fodt >/dev/null 2>&1
 mv "$work/libreoffice-columns.pdf" .
+# XeLaTeX (texlive-xetex, texlive-lang-arabic) with polyglossia and Amiri.
+xelatex -interaction=nonstopmode -output-directory="$work" xetex-mixed.tex >/dev/null
+mv "$work/xetex-mixed.pdf" .
