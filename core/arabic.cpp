@@ -517,6 +517,45 @@ bool is_arabic_letter(char32_t c) {
 
 // Tatweel only stretches a joined word; between two Arabic letters it is
 // justification and goes, anywhere else it may be meant.
+// Some producers map each glyph of a right-to-left line to the character
+// its shape shows, so the mirrored bracket drawn for "(" reads as ")" and
+// the logical text comes out as ")word(". When the brackets of a
+// right-to-left line only pair up with every one of them turned round, they
+// were mapped that way: turn them back. A line whose brackets already pair
+// up, or pair up neither way, is left alone.
+void unmirror_brackets(std::u32string& text) {
+    static constexpr std::pair<char32_t, char32_t> kPairs[] = {
+        {U'(', U')'}, {U'[', U']'}, {U'{', U'}'}, {U'<', U'>'}, {U'\u00AB', U'\u00BB'}, {U'\u2039', U'\u203A'}};
+    auto mirror = [](char32_t c) -> std::optional<char32_t> {
+        for (auto [open, close] : kPairs) {
+            if (c == open) return close;
+            if (c == close) return open;
+        }
+        return std::nullopt;
+    };
+    auto pairs_up = [](std::u32string_view t) {
+        std::u32string open;
+        bool any = false;
+        for (char32_t c : t) {
+            for (auto [o, cl] : kPairs) {
+                if (c == o) {
+                    open.push_back(cl);
+                    any = true;
+                } else if (c == cl) {
+                    if (open.empty() || open.back() != cl) return false;
+                    open.pop_back();
+                }
+            }
+        }
+        return any && open.empty();
+    };
+    if (pairs_up(text)) return;
+    std::u32string turned = text;
+    for (char32_t& c : turned)
+        if (auto m = mirror(c)) c = *m;
+    if (pairs_up(turned)) text = std::move(turned);
+}
+
 void drop_kashida(std::u32string& text) {
     std::u32string out;
     out.reserve(text.size());
@@ -596,6 +635,7 @@ std::string finish_line_text(std::span<const Piece> pieces, bool rtl) {
     std::u32string text = to_code_points(nfkc(visual_to_logical(to_utf8(visual), rtl)));
     drop_kashida(text);
     drop_mark_bases(text);
+    if (rtl) unmirror_brackets(text);
     return collapse_spaces(text);
 }
 

@@ -113,3 +113,16 @@ TEST(FinishLineText, MultiCharacterPiecesKeepTheirLogicalOrder) {
     };
     for (const auto& c : cases) EXPECT_EQ(finish_line_text(c.pieces, true), c.text);
 }
+
+TEST(FinishLineText, BracketsMappedByTheirShapeAreTurnedBack) {
+    // Visual strings, leftmost glyph first; the word is "بك".
+    struct Case { const char* what; const char* visual; bool rtl; const char* text; };
+    const Case cases[] = {
+        {"mapped by shape", "(\u0643\u0628)", true, "(\u0628\u0643)"},
+        {"mapped by character", ")\u0643\u0628(", true, "(\u0628\u0643)"},
+        {"guillemets by shape", "\u00AB\u0643\u0628\u00BB", true, "\u00AB\u0628\u0643\u00BB"},
+        {"a lone bracket stays as it is", "\u0643\u0628)", true, ")\u0628\u0643"},
+        {"left to right lines are never touched", ")ab(", false, ")ab("},
+    };
+    for (const auto& c : cases) EXPECT_EQ(finish_visual(c.visual, c.rtl), c.text) << c.what;
+}
