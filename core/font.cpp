@@ -5,6 +5,7 @@
 #include <unicode/unistr.h>
 
 #include "cff.hpp"
+#include "type1.hpp"
 
 namespace inkra {
 
@@ -171,6 +172,7 @@ Font Font::from_raw(const RawFont& raw) {
     if (!f.is_type0_) {
         f.encoding_ = Encoding::create(raw.base_encoding, raw.differences);
         if (raw.font_file3) f.cff_names_ = cff::glyph_names(*raw.font_file3);
+        if (raw.font_file) f.builtin_encoding_ = type1::builtin_encoding(*raw.font_file);
     }
 
     // A ToUnicode map that sends the font's decimal separator to the comma
@@ -249,6 +251,7 @@ std::optional<std::string> Font::decode(std::uint32_t code) const {
     if (auto it = cff_names_.find(code); it != cff_names_.end()) {
         if (auto text = glyph_name_to_string(it->second)) return text;
     }
+    if (auto text = builtin_encoding_.decode(code)) return text;
     if (program_char) return to_utf8(*program_char);
     return std::nullopt;
 }

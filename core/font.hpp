@@ -51,6 +51,7 @@ private:
     std::string name_;
     CMap cmap_;
     Encoding encoding_;
+    Encoding builtin_encoding_;  // of an embedded Type 1 program
     std::unordered_map<std::uint32_t, std::string> cff_names_;
     truetype::GlyphUnicode truetype_map_;
     std::optional<std::vector<std::uint16_t>> cid_to_gid_;

@@ -80,7 +80,10 @@ void read_simple_fields(Object dict, RawFont& font) {
             if (auto diff = lookup(*enc, "Differences"); diff && diff->isArray()) read_differences(*diff, font);
         }
     }
-    if (descriptor && descriptor->isDictionary()) font.font_file3 = decoded_if_stream(lookup(*descriptor, "FontFile3"));
+    if (descriptor && descriptor->isDictionary()) {
+        font.font_file3 = decoded_if_stream(lookup(*descriptor, "FontFile3"));
+        font.font_file = decoded_if_stream(lookup(*descriptor, "FontFile"));
+    }
 }
 
 void read_cid_widths(Object w, RawFont& font) {

@@ -110,6 +110,9 @@ struct RawFont {
     std::optional<std::string> base_encoding;
     std::vector<std::pair<std::uint8_t, std::string>> differences;
     std::optional<std::string> font_file3;
+    // simple fonts: the decoded /FontFile stream (a Type 1 program), read for
+    // the encoding built into it
+    std::optional<std::string> font_file;
     // Type0 fonts
     double default_width = 1000;
     std::vector<CidWidth> cid_widths;
