@@ -1,5 +1,7 @@
 #include "font.hpp"
 
+#include <algorithm>
+
 #include <unicode/normalizer2.h>
 #include <unicode/uchar.h>
 #include <unicode/unistr.h>
@@ -207,6 +209,10 @@ Font Font::from_raw(const RawFont& raw) {
     f.missing_width_ = raw.missing_width;
     f.default_width_ = raw.default_width;
     f.cid_widths_ = raw.cid_widths;
+    f.cid_widths_ordered_ = true;
+    for (std::size_t i = 0; f.cid_widths_ordered_ && i < f.cid_widths_.size(); ++i)
+        f.cid_widths_ordered_ = f.cid_widths_[i].first <= f.cid_widths_[i].last &&
+                                (i == 0 || f.cid_widths_[i - 1].last < f.cid_widths_[i].first);
     return f;
 }
 
@@ -258,6 +264,14 @@ std::optional<std::string> Font::decode(std::uint32_t code) const {
 
 double Font::width(std::uint32_t code) const {
     if (is_type0_) {
+        // Producers write /W in ascending, disjoint ranges: search those;
+        // anything else keeps the first-match rule.
+        if (cid_widths_ordered_) {
+            auto it = std::partition_point(cid_widths_.begin(), cid_widths_.end(),
+                                           [&](const CidWidth& w) { return w.last < code; });
+            if (it != cid_widths_.end() && it->first <= code) return it->width / 1000.0;
+            return default_width_ / 1000.0;
+        }
         for (const auto& w : cid_widths_)
             if (code >= w.first && code <= w.last) return w.width / 1000.0;
         return default_width_ / 1000.0;

@@ -63,6 +63,7 @@ private:
     double missing_width_ = 0;
     double default_width_ = 1000;
     std::vector<CidWidth> cid_widths_;
+    bool cid_widths_ordered_ = false;  // ascending, disjoint: binary search
 };
 
 // The fonts of one page by resource name; a later font of the same name

@@ -320,15 +320,19 @@ TEST(FontMapping, Widths) {
     cid.info = {"C", "Type0", std::nullopt, "Identity-H"};
     cid.default_width = 900;
     cid.cid_widths = {{3, 3, 600}, {1, 10, 500}, {3, 5, 700}};
+    RawFont sorted = cid;  // ascending, disjoint ranges as producers write them
+    sorted.info.name = "D";
+    sorted.cid_widths = {{1, 2, 400}, {3, 3, 600}, {7, 20, 550}};
     RawFont t3;
     t3.info = {"T", "Type3", std::nullopt, std::nullopt};
     t3.first_char = 0;
     t3.widths = {5};
-    FontMap map = FontMap::from_raw({simple, cid, t3});
+    FontMap map = FontMap::from_raw({simple, cid, sorted, t3});
     struct Case { const char* font; std::uint32_t code; double width; };
     const Case cases[] = {
         {"S", 32, 0.25}, {"S", 34, 0.408}, {"S", 35, 0.111}, {"S", 31, 0.111},
         {"C", 3, 0.6}, {"C", 4, 0.5}, {"C", 10, 0.5}, {"C", 11, 0.9}, {"C", 0, 0.9},
+        {"D", 0, 0.9}, {"D", 2, 0.4}, {"D", 3, 0.6}, {"D", 5, 0.9}, {"D", 7, 0.55}, {"D", 20, 0.55}, {"D", 21, 0.9},
         {"T", 0, 0.005},  // the font matrix is not applied
         {"missing", 65, 0.5},
     };
