@@ -200,14 +200,38 @@ Rect line_bbox(std::span<const Placed> glyphs) {
 // The glyph whose style the most glyphs of the line share; the earliest wins
 // a tie.
 std::size_t dominant_style(std::span<const Placed> glyphs) {
-    std::vector<Style> styles;
-    styles.reserve(glyphs.size());
-    for (const auto& p : glyphs) styles.push_back(p.glyph.style());
+    // The count is pairwise (styles merge within a size tolerance, which is
+    // not transitive), so keep the comparison cheap: font names become small
+    // indices, and a line set in one exact style throughout, the usual case,
+    // is settled without it.
+    struct Key {
+        std::size_t font;
+        double size;
+        Color color;
+        TextRender render;
+    };
+    std::vector<std::string_view> names;
+    std::vector<Key> keys;
+    keys.reserve(glyphs.size());
+    for (const auto& p : glyphs) {
+        auto it = std::find(names.begin(), names.end(), std::string_view(p.glyph.font));
+        if (it == names.end()) it = names.insert(names.end(), p.glyph.font);
+        keys.push_back({static_cast<std::size_t>(it - names.begin()), p.glyph.size, p.glyph.color, p.glyph.render});
+    }
+    auto same = [](const Key& a, const Key& b) {
+        return a.font == b.font && a.render == b.render && a.size == b.size && a.color == b.color;
+    };
+    if (keys.empty() || std::all_of(keys.begin(), keys.end(), [&](const Key& k) { return same(k, keys.front()); }))
+        return 0;
+
+    auto merges = [](const Key& a, const Key& b) {
+        return a.font == b.font && a.render == b.render && std::fabs(a.size - b.size) < 0.01 && a.color == b.color;
+    };
     std::size_t best = 0, best_count = 0;
-    for (std::size_t i = 0; i < styles.size(); ++i) {
+    for (std::size_t i = 0; i < keys.size(); ++i) {
         std::size_t count = 0;
-        for (const auto& other : styles)
-            if (styles[i].merges_with(other)) ++count;
+        for (const auto& other : keys)
+            if (merges(keys[i], other)) ++count;
         if (count > best_count) {
             best = i;
             best_count = count;
