@@ -46,9 +46,7 @@ Result<Page> extract_page(const Pdf& pdf, const PageInfo& info, const RawStructu
 
     auto raw_images = pdf.page_raw_images(n);
     if (!raw_images) return std::unexpected(raw_images.error());
-    // Images are read so that a page whose images cannot be read fails as it
-    // should; decoding and placing them comes with the image stage.
-    const std::vector<PlacedImage> placed;
+    const std::vector<PlacedImage> placed = extract_placed(std::move(*raw_images), glyphs.xobjects);
 
     PageBlocks assembled = assemble(glyphs, fonts, placed, info.media_box, order);
 
