@@ -310,6 +310,7 @@ TEST(ImagePlacement, OnePlacementPerDrawAndOneForANeverDrawnImage) {
     const Image* second = decoded(placed[1].image);
     ASSERT_TRUE(first && second);
     EXPECT_TRUE(first->data == second->data);
+    EXPECT_EQ(first->data.data(), second->data.data());  // one copy of the bytes for both draws
     EXPECT_TRUE(first->data == std::string_view("\xff\xd8jpeg"));
     EXPECT_EQ(first->file_name(), "Im0.jpg");
     EXPECT_EQ(second->file_name(), "Im0.jpg");
