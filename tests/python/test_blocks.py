@@ -129,10 +129,12 @@ def test_decoded_image(tmp_path):
         image.save(tmp_path / "missing-dir" / "x.png")
 
 
-def test_undecoded_image(tmp_path):
-    doc = image_doc(tmp_path, "/Width 4 /Height 4 /ColorSpace /DeviceGray /BitsPerComponent 1", b"\x00" * 8)
-    image = only_image(doc)
-    reason = "1-bit samples are not yet unpacked"
+@pytest.mark.parametrize("image_dict, reason", [
+    ("/Width 4 /Height 4 /ColorSpace /DeviceGray /BitsPerComponent 1", "1-bit samples are not yet unpacked"),
+    ("/Width 4294967295 /Height 4294967295 /ColorSpace /DeviceRGB /BitsPerComponent 8", "image dimensions overflow"),
+])
+def test_undecoded_image(tmp_path, image_dict, reason):
+    image = only_image(image_doc(tmp_path, image_dict, b"\x00" * 8))
     assert image.unsupported_reason == reason
     assert (image.width, image.height, image.format, image.file_name, image.data) == (None,) * 5
     assert image.dropped_transparency is False
