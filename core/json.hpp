@@ -5,7 +5,6 @@
 
 #include <cstddef>
 #include <expected>
-#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -22,7 +21,8 @@ struct TextLine;
 struct Image;
 struct Rect;
 
-// ---- views over the document, key for key the JSON format ----
+// ---- views over the document, key for key the JSON format; they point
+// into the document and must not outlive it ----
 
 struct JsonLine {
     const TextLine* line;
