@@ -159,7 +159,8 @@ struct PyImageBlock {
     std::optional<inkra::Rect> bbox;
     bool is_background = false;
     std::optional<std::uint32_t> width, height;
-    std::optional<std::string> format, file_name, unsupported_reason, data;
+    std::optional<std::string> format, file_name, unsupported_reason;
+    std::optional<inkra::ImageBytes> data;  // shared with the core's copy, not duplicated
     bool dropped_transparency = false;
 
     explicit PyImageBlock(const inkra::ImageBlock& b)
@@ -508,7 +509,7 @@ PYBIND11_MODULE(inkra, m) {
             "byte-correct and visually empty.")
         .def_property_readonly(
             "data",
-            [](const PyImageBlock& b) -> py::object { return b.data ? py::bytes(*b.data) : py::object(py::none()); },
+            [](const PyImageBlock& b) -> py::object { return b.data ? py::bytes(b.data->data(), b.data->size()) : py::object(py::none()); },
             "The encoded image file's bytes, ready to write to disk.")
         .def_property_readonly(
             "text", [](const PyImageBlock&) { return ""; },

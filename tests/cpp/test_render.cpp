@@ -58,7 +58,7 @@ Block picture(ExtractedImage image, std::optional<Rect> bbox, std::size_t index 
 Image png(std::string name, std::string data) {
     Image i;
     i.name = std::move(name);
-    i.data = std::move(data);
+    i.data = ImageBytes(std::move(data));
     i.width = 2;
     i.height = 3;
     i.format = ImageFormat::Png;
