@@ -27,10 +27,7 @@ def image_doc(tmp_path, image_dict, samples, name="image.pdf"):
 
 
 def only_image(doc):
-    page = doc.page(1)
-    if not page.images:
-        pytest.xfail("images are not placed on pages in this build yet")
-    [image] = page.images
+    [image] = doc.page(1).images
     return image
 
 
@@ -111,7 +108,6 @@ def test_heading_sizes(tmp_path):
 
 
 def test_decoded_image(tmp_path):
-    # Decoding lands with the image stage; until then `only_image` xfails.
     doc = image_doc(tmp_path, "/Width 4 /Height 2 /ColorSpace /DeviceGray /BitsPerComponent 8", b"\x80" * 8)
     image = only_image(doc)
     assert doc.page(1).blocks == [image]
