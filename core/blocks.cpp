@@ -35,10 +35,8 @@ struct Tables {
     std::vector<std::optional<std::size_t>> claims;
 };
 
-struct Filled {
-    Table table;
-    std::vector<std::size_t> consumed;  // page line indices, ascending
-};
+// A filled table and the page line indices it consumed, ascending.
+using Filled = FilledTable;
 
 bool overlaps(const Rect& a, const Rect& b) {
     return a.x1 > b.x0 && b.x1 > a.x0 && a.y1 > b.y0 && b.y1 > a.y0;
@@ -67,8 +65,7 @@ SortedImages sort_images(std::span<const PlacedImage> images, const Rect& page_b
     return out;
 }
 
-// Ruled-table detection is not wired in yet: no page has ruled grids.
-std::vector<Grid> detect_ruled_grids(std::span<const RuledLine>) { return {}; }
+std::vector<Grid> detect_ruled_grids(std::span<const RuledLine> ruled_lines) { return detect(ruled_lines); }
 
 // The borderless detector sees each glyph as the box from its
 // baseline up by its size.
@@ -79,8 +76,7 @@ std::vector<Item> borderless_items(std::span<const Glyph> glyphs) {
     return items;
 }
 
-// Borderless-table detection is not wired in yet: no page has borderless grids.
-std::vector<Grid> detect_borderless_grids(std::span<const Item>) { return {}; }
+std::vector<Grid> detect_borderless_grids(std::span<const Item> items) { return detect_borderless(items); }
 
 // Ruled grids first; a borderless grid only where no grid is yet.
 std::vector<Grid> merge_grids(std::vector<Grid> ruled, std::vector<Grid> borderless) {
@@ -100,9 +96,10 @@ std::vector<TextLine> page_lines(std::span<const Region> regions) {
     return lines;
 }
 
-// Filling a grid from the page's lines is not wired in yet; until it is,
-// such a grid yields no table.
-std::optional<Filled> fill_from_lines(const Grid&, std::span<const TextLine>, bool) { return std::nullopt; }
+// A line goes to the cell that holds its box's centre.
+std::optional<Filled> fill_from_lines(const Grid& grid, std::span<const TextLine> lines, bool right_to_left) {
+    return fill(grid, lines, right_to_left);
+}
 
 // Each cell takes exactly the glyphs inside it, so a line running
 // across several cells is split between them.
