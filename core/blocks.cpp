@@ -15,6 +15,9 @@ namespace {
 constexpr double kBackgroundCover = 0.7;
 // Filled from lines rather than glyphs only when the grid was drawn whole.
 constexpr double kWholeGrid = 1.0 - 0x1p-52;
+// How far past a column rule, in type sizes, a line must reach on both
+// sides to count as running across it rather than touching it.
+constexpr double kCrossing = 0.5;
 
 struct Figure {
     std::size_t image = 0;  // index into the placed images
@@ -140,7 +143,22 @@ bool worth_keeping(const Filled& f) {
     return filled >= 4 && 2 * filled >= cells;
 }
 
-// Ruled and fully drawn grids are filled from the lines, the others from the glyphs.
+// A line reaching well across one of the grid's interior column rules
+// carries the text of several cells, which filling by line centres would
+// put into one cell and leave its neighbours empty.
+bool lines_cross_columns(const Grid& grid, std::span<const TextLine> lines, std::span<const std::size_t> consumed) {
+    if (grid.xs.size() < 3) return false;
+    for (std::size_t i : consumed) {
+        const TextLine& l = lines[i];
+        const double reach = kCrossing * std::max(l.size, 1.0);
+        for (std::size_t k = 1; k + 1 < grid.xs.size(); ++k)
+            if (l.bbox.x0 < grid.xs[k] - reach && l.bbox.x1 > grid.xs[k] + reach) return true;
+    }
+    return false;
+}
+
+// Ruled and fully drawn grids are filled from the lines, the others from
+// the glyphs; so is a ruled grid whose cells the page's lines run across.
 Tables fill_tables(std::span<const Grid> grids, std::span<const TextLine> lines, bool right_to_left,
                    const PageGlyphs& page, const FontMap& fonts) {
     Tables out;
@@ -149,9 +167,11 @@ Tables fill_tables(std::span<const Grid> grids, std::span<const TextLine> lines,
     out.claims.assign(lines.size(), std::nullopt);
     for (std::size_t t = 0; t < grids.size(); ++t) {
         const Grid& grid = grids[t];
-        std::optional<Filled> filled = grid.ruled || grid.confidence >= kWholeGrid
-                                           ? fill_from_lines(grid, lines, right_to_left)
-                                           : fill_from_glyphs(grid, lines, right_to_left, page, fonts);
+        const bool from_lines = grid.ruled || grid.confidence >= kWholeGrid;
+        std::optional<Filled> filled = from_lines ? fill_from_lines(grid, lines, right_to_left)
+                                                  : fill_from_glyphs(grid, lines, right_to_left, page, fonts);
+        if (from_lines && filled && lines_cross_columns(grid, lines, filled->consumed))
+            filled = fill_from_glyphs(grid, lines, right_to_left, page, fonts);
         if (!filled || !worth_keeping(*filled)) continue;
         for (std::size_t i : filled->consumed)
             if (i < out.claims.size() && !out.claims[i]) out.claims[i] = t;
