@@ -357,23 +357,27 @@ std::vector<Row> group_rows_by_baseline(std::span<const Item> items) {
     return rows;
 }
 
+// The last kept row is the upper of each pair, so a merged row is
+// compared again with the row that now follows it.
 void merge_split_rows(std::vector<Row>& rows) {
-    std::size_t i = 0;
-    while (i + 1 < rows.size()) {
-        Row& a = rows[i];
-        const Row& b = rows[i + 1];
-        const Extent ea = extent_of(a.items), eb = extent_of(b.items);
-        const bool overlap = ea.x1 > eb.x0 && ea.x0 < eb.x1;
-        const double near = 0.6 * std::min(median_item_size(a.items), median_item_size(b.items));
-        if (!overlap && std::abs(a.baseline - b.baseline) <= near) {
-            a.items.insert(a.items.end(), b.items.begin(), b.items.end());
-            a.top = std::max(a.top, b.top);
-            a.bottom = std::min(a.bottom, b.bottom);
-            rows.erase(rows.begin() + std::ptrdiff_t(i + 1));
-        } else {
-            ++i;
+    std::vector<Row> out;
+    out.reserve(rows.size());
+    for (Row& b : rows) {
+        if (!out.empty()) {
+            Row& a = out.back();
+            const Extent ea = extent_of(a.items), eb = extent_of(b.items);
+            const bool overlap = ea.x1 > eb.x0 && ea.x0 < eb.x1;
+            const double near = 0.6 * std::min(median_item_size(a.items), median_item_size(b.items));
+            if (!overlap && std::abs(a.baseline - b.baseline) <= near) {
+                a.items.insert(a.items.end(), b.items.begin(), b.items.end());
+                a.top = std::max(a.top, b.top);
+                a.bottom = std::min(a.bottom, b.bottom);
+                continue;
+            }
         }
+        out.push_back(std::move(b));
     }
+    rows = std::move(out);
 }
 
 std::vector<Grid> detect_borderless(std::span<const Item> items) {
