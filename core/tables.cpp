@@ -41,23 +41,61 @@ Split split_by_orientation(std::span<const RuledLine> rules) {
     return out;
 }
 
+// A merged boundary and how much of its extent its pieces actually draw.
+struct Merged {
+    Boundary boundary;
+    double drawn = 0;
+};
+
+// The length the pieces cover together, overlaps counted once.
+double drawn_length(std::vector<Boundary> pieces) {
+    std::erase_if(pieces, [](const Boundary& b) { return !(b.end >= b.start); });
+    std::stable_sort(pieces.begin(), pieces.end(),
+                     [](const Boundary& a, const Boundary& b) { return total_less(a.start, b.start); });
+    double total = 0, lo = 0, hi = 0;
+    bool open = false;
+    for (const Boundary& b : pieces) {
+        if (open && b.start <= hi) {
+            hi = std::max(hi, b.end);
+            continue;
+        }
+        if (open) total += hi - lo;
+        lo = b.start;
+        hi = b.end;
+        open = true;
+    }
+    return open ? total + hi - lo : total;
+}
+
 // Each boundary is compared with the first member of the group it might
 // join, so a run of closely spaced rules merges in pairs rather than
 // collapsing into one; pieces of one broken rule become one boundary.
-std::vector<Boundary> merge_boundaries(std::vector<Boundary> list) {
+std::vector<Merged> merge_boundaries(std::vector<Boundary> list) {
     std::stable_sort(list.begin(), list.end(),
                      [](const Boundary& a, const Boundary& b) { return total_less(a.position, b.position); });
-    std::vector<Boundary> merged;
+    std::vector<Merged> merged;
+    std::vector<Boundary> pieces;
     for (const Boundary& b : list) {
-        if (!merged.empty() && std::abs(b.position - merged.back().position) <= kMergeDistance) {
-            Boundary& k = merged.back();
+        if (!merged.empty() && std::abs(b.position - merged.back().boundary.position) <= kMergeDistance) {
+            Boundary& k = merged.back().boundary;
             k.start = std::fmin(k.start, b.start);
             k.end = std::fmax(k.end, b.end);
-        } else {
-            merged.push_back(b);
+            pieces.push_back(b);
+            continue;
         }
+        if (!merged.empty()) merged.back().drawn = drawn_length(std::move(pieces));
+        pieces.assign(1, b);
+        merged.push_back({b, 0});
     }
+    if (!merged.empty()) merged.back().drawn = drawn_length(std::move(pieces));
     return merged;
+}
+
+std::vector<Boundary> boundaries_of(std::span<const Merged> merged) {
+    std::vector<Boundary> out;
+    out.reserve(merged.size());
+    for (const Merged& m : merged) out.push_back(m.boundary);
+    return out;
 }
 
 // The upper middle for an even count; 0 for nothing.
@@ -99,7 +137,7 @@ double mean_coverage(std::span<const Boundary> rules, double extent) {
     return sum / double(rules.size());
 }
 
-std::optional<Grid> grid_from_stack(std::span<const Boundary> stack, std::span<const Boundary> vertical) {
+std::optional<Grid> grid_from_stack(std::span<const Boundary> stack, std::span<const Merged> vertical) {
     double top = stack.front().position, bottom = stack.front().position;
     double left = stack.front().start, right = stack.front().end;
     for (const Boundary& h : stack) {
@@ -111,9 +149,15 @@ std::optional<Grid> grid_from_stack(std::span<const Boundary> stack, std::span<c
     const double width = right - left, height = top - bottom;
     if (width <= 0 || height <= 0) return std::nullopt;
 
+    // A column rule must be drawn over half the table's height, not only
+    // reach that far: crop and registration marks at the page's edges line
+    // up at the same x and merge into boundaries as tall as the page.
     std::vector<Boundary> columns;
-    for (const Boundary& v : vertical)
-        if (top > v.start && v.end > bottom && v.end - v.start >= kHalfRule * height) columns.push_back(v);
+    for (const Merged& m : vertical) {
+        const Boundary& v = m.boundary;
+        if (top > v.start && v.end > bottom && v.end - v.start >= kHalfRule * height && m.drawn >= kHalfRule * height)
+            columns.push_back(v);
+    }
     if (columns.size() < 3) return std::nullopt;
     std::vector<Boundary> rows;
     for (const Boundary& h : stack)
@@ -281,8 +325,8 @@ std::size_t position_of(double offset, std::size_t span) {
 
 std::vector<Grid> detect(std::span<const RuledLine> rules) {
     Split split = split_by_orientation(rules);
-    const std::vector<Boundary> horizontal = merge_boundaries(std::move(split.horizontal));
-    const std::vector<Boundary> vertical = merge_boundaries(std::move(split.vertical));
+    const std::vector<Boundary> horizontal = boundaries_of(merge_boundaries(std::move(split.horizontal)));
+    const std::vector<Merged> vertical = merge_boundaries(std::move(split.vertical));
     if (horizontal.size() < 3 || vertical.size() < 3) return {};
     std::vector<Grid> grids;
     for (const auto& stack : stack_rules(horizontal, median_gap(horizontal))) {

@@ -72,6 +72,17 @@ TEST(DetectRuled, WhichRuleSetsMakeGrids) {
         // Close above each other but not overlapping horizontally.
         {"stacked without overlap", lattice({0, 50, 100}, {0, 20, 40}) + lattice({200, 250, 300}, {60, 80, 100}),
          2, {3, 3}, {3, 3}},
+        // Page-corner marks line up into boundaries as tall as the page,
+        // but draw only a sliver of it.
+        {"crop marks",
+         {h(636, 0, 24), h(636, 456, 480), h(42, 0, 24), h(42, 456, 480), h(339, 0, 24), h(339, 456, 480),
+          v(42, 654, 678), v(42, 0, 24), v(438, 654, 678), v(438, 0, 24), v(240, 654, 678), v(240, 0, 24)},
+         0, {}, {}},
+        // Column rules broken at every row rule still count as drawn.
+        {"verticals broken at crossings",
+         {h(0, 0, 100), h(20, 0, 100), h(40, 0, 100), v(0, 0, 20), v(0, 20, 40), v(50, 1, 19), v(50, 21, 39),
+          v(100, 0, 20), v(100, 20, 40)},
+         1, {3}, {3}},
         {"short vertical ignored", lattice({0, 50, 100}, {0, 20, 40}) + std::vector{v(75, 0, 19)}, 1, {3}, {3}},
         {"short horizontal ignored", lattice({0, 50, 100}, {0, 20, 40}) + std::vector{h(30, 0, 49)}, 1, {3}, {3}},
     };
