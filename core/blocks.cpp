@@ -18,6 +18,8 @@ constexpr double kWholeGrid = 1.0 - 0x1p-52;
 // How far past a column rule, in type sizes, a line must reach on both
 // sides to count as running across it rather than touching it.
 constexpr double kCrossing = 0.5;
+// A column boundary stands for every rule this close to it.
+constexpr double kSameRule = 2.0;
 
 struct Figure {
     std::size_t image = 0;  // index into the placed images
@@ -143,16 +145,28 @@ bool worth_keeping(const Filled& f) {
     return filled >= 4 && 2 * filled >= cells;
 }
 
-// A line reaching well across one of the grid's interior column rules
-// carries the text of several cells, which filling by line centres would
-// put into one cell and leave its neighbours empty.
-bool lines_cross_columns(const Grid& grid, std::span<const TextLine> lines, std::span<const std::size_t> consumed) {
+// A line reaching well across a column rule drawn at its height carries
+// the text of several cells, which filling by line centres would put into
+// one cell and leave its neighbours empty. Where no rule is drawn at the
+// line's height (a cell spanning columns) the line is one cell's text.
+bool lines_cross_columns(const Grid& grid, std::span<const TextLine> lines, std::span<const std::size_t> consumed,
+                         std::span<const RuledLine> ruled_lines) {
     if (grid.xs.size() < 3) return false;
+    std::vector<RuledLine> verticals;
+    for (const RuledLine& r : ruled_lines)
+        if (!(std::abs(r.x1 - r.x0) > std::abs(r.y1 - r.y0))) verticals.push_back(r);
+    auto drawn_at = [&](double x, double y) {
+        return std::any_of(verticals.begin(), verticals.end(), [&](const RuledLine& r) {
+            return std::abs((r.x0 + r.x1) / 2 - x) <= kSameRule && std::min(r.y0, r.y1) <= y && y <= std::max(r.y0, r.y1);
+        });
+    };
     for (std::size_t i : consumed) {
         const TextLine& l = lines[i];
         const double reach = kCrossing * std::max(l.size, 1.0);
+        const double middle = (l.bbox.y0 + l.bbox.y1) / 2;
         for (std::size_t k = 1; k + 1 < grid.xs.size(); ++k)
-            if (l.bbox.x0 < grid.xs[k] - reach && l.bbox.x1 > grid.xs[k] + reach) return true;
+            if (l.bbox.x0 < grid.xs[k] - reach && l.bbox.x1 > grid.xs[k] + reach && drawn_at(grid.xs[k], middle))
+                return true;
     }
     return false;
 }
@@ -170,7 +184,7 @@ Tables fill_tables(std::span<const Grid> grids, std::span<const TextLine> lines,
         const bool from_lines = grid.ruled || grid.confidence >= kWholeGrid;
         std::optional<Filled> filled = from_lines ? fill_from_lines(grid, lines, right_to_left)
                                                   : fill_from_glyphs(grid, lines, right_to_left, page, fonts);
-        if (from_lines && filled && lines_cross_columns(grid, lines, filled->consumed))
+        if (from_lines && filled && lines_cross_columns(grid, lines, filled->consumed, page.ruled_lines))
             filled = fill_from_glyphs(grid, lines, right_to_left, page, fonts);
         if (!filled || !worth_keeping(*filled)) continue;
         for (std::size_t i : filled->consumed)

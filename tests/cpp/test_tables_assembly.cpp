@@ -39,43 +39,54 @@ Rows texts_of(const TableBlock& t) {
     return out;
 }
 
-// A rule under and over each row and beside each column.
-void rule_grid(PageGlyphs& page, std::vector<double> xs, std::vector<double> ys) {
-    for (double y : ys) page.ruled_lines.push_back({xs.front(), y, xs.back(), y});
-    for (double x : xs) page.ruled_lines.push_back({x, ys.back(), x, ys.front()});
-}
-
 }  // namespace
 
 TEST(TablesInAssembly, RuledGridsAreFilled) {
     struct Case {
         const char* what;
         std::vector<std::vector<GlyphAt>> words;
+        std::vector<double> ys;        // row rules, top first, drawn from x 0 to 200
+        double middle_rule_top;        // the rule at x 100 runs from 0 up to here
         Rows expected;
     };
     const std::vector<Case> cases = {
         // Each cell's word is its own line.
         {"lines inside cells",
          {row(10, 40, "abcdef"), row(110, 40, "mnopqr"), row(10, 10, "ghijkl"), row(110, 10, "stuvwx")},
+         {60, 30, 0},
+         60,
          {{"abcdef", "mnopqr"}, {"ghijkl", "stuvwx"}}},
         // Words too narrow to be columns of their own make one line per
         // row, across the column rule; the cells still hold their own words.
         {"lines across the column rule",
          {row(10, 40, "ab"), row(110, 40, "cd"), row(10, 10, "ef"), row(110, 10, "gh")},
+         {60, 30, 0},
+         60,
          {{"ab", "cd"}, {"ef", "gh"}}},
+        // The top row is one cell across both columns: no rule divides it,
+        // so its line stays whole, in the cell holding its centre.
+        {"a cell across the columns",
+         {row(20, 70, "spanningacrossall"), row(10, 45, "aaaaaa"), row(10, 33, "bbbbbb"), row(110, 45, "cccccc"),
+          row(110, 33, "dddddd"), row(10, 15, "eeeeee"), row(10, 3, "ffffff"), row(110, 15, "gggggg"),
+          row(110, 3, "hhhhhh")},
+         {90, 60, 30, 0},
+         60,
+         {{"", "spanningacrossall"}, {"aaaaaa bbbbbb", "cccccc dddddd"}, {"eeeeee ffffff", "gggggg hhhhhh"}}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         std::vector<GlyphAt> glyphs;
         for (const auto& w : c.words) append(glyphs, w);
         PageGlyphs page = page_of(glyphs);
-        rule_grid(page, {0, 100, 200}, {60, 30, 0});
+        for (double y : c.ys) page.ruled_lines.push_back({0, y, 200, y});
+        page.ruled_lines.push_back({0, 0, 0, c.ys.front()});
+        page.ruled_lines.push_back({100, 0, 100, c.middle_rule_top});
+        page.ruled_lines.push_back({200, 0, 200, c.ys.front()});
         const PageBlocks pb = assemble(page, kNoFonts, {}, kPage, std::nullopt);
         const auto tables = tables_of(pb.blocks);
         ASSERT_EQ(tables.size(), 1u);
         EXPECT_EQ(texts_of(*tables[0]), c.expected);
-        EXPECT_EQ(tables[0]->bbox, (Rect{0, 0, 200, 60}));
-        EXPECT_EQ(tables[0]->confidence, 1.0);
+        EXPECT_EQ(tables[0]->bbox, (Rect{0, 0, 200, c.ys.front()}));
         // Every line went into the table.
         EXPECT_EQ(pb.blocks.size(), 1u);
     }
