@@ -365,6 +365,7 @@ std::optional<TextLine> build_line(std::span<const Placed> glyphs, const FontMap
     constexpr std::size_t kNoSlot = static_cast<std::size_t>(-1);
     std::size_t mark_slot = kNoSlot;  // the piece a following mark goes in front of
     std::optional<Composite> pending;
+    std::optional<double> last_letter_x;  // origin of the last glyph walked, when a letter
 
     auto extend_end = [&](double end) {
         if (!have_previous) {
@@ -388,6 +389,16 @@ std::optional<TextLine> build_line(std::span<const Placed> glyphs, const FontMap
         }
         if (text == kReplacement) ++unresolved;
         const bool mark = is_mark_glyph(text);
+
+        // A space painted at the origin of the letter just walked (some
+        // producers put a line's trailing space on top of its last letter)
+        // separates nothing; kept, it would split the word it lies on.
+        const bool white = all_white_space(text);
+        if (d.piece.kind == Piece::Kind::Decoded && white && last_letter_x &&
+            std::fabs(x - *last_letter_x) <= 0.1 * s)
+            continue;
+        if (!white && has_advance) last_letter_x = x;
+        else if (white) last_letter_x.reset();
 
         if (have_previous && has_advance && x - previous_end > s * factor) {
             bool after_space = !pieces.empty() && pieces.back().kind == Piece::Kind::Decoded && pieces.back().text == " ";

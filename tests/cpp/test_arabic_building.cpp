@@ -84,6 +84,15 @@ TEST(BuildLine, SyntheticSpaces) {
     });
 }
 
+TEST(BuildLine, SpacePaintedOverALetterIsDropped) {
+    expect_texts({
+        {"space over the letter before it", [](LineFixture& f) { f.add(kBeh, 0, 5); f.add(" ", 0.5, 2); f.add(kKaf, 5, 5); },
+         "\u0643\u0628"},
+        {"space between the letters", [](LineFixture& f) { f.add(kBeh, 0, 5); f.add(" ", 5, 2); f.add(kKaf, 7, 5); },
+         "\u0643 \u0628"},
+    });
+}
+
 TEST(BuildLine, NoSpaceAfterADecodedSpaceButAfterAnActualTextSpace) {
     // The pieces are only visible in the diagnostic, which needs "إإ" in the text.
     DebugEnv env;
