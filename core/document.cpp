@@ -33,13 +33,14 @@ Result<Page> extract_page(const Pdf& pdf, const PageInfo& info, const RawStructu
     for (const auto& f : *raw_fonts) font_infos.push_back(f.info);
     const FontMap fonts = FontMap::from_raw(std::move(*raw_fonts));
 
-    auto content = pdf.page_content(n);
-    if (!content) return std::unexpected(content.error());
-    auto forms = pdf.page_forms(n);
-    if (!forms) return std::unexpected(forms.error());
-    const PageGlyphs glyphs = interpret_with_forms(*content, font_infos, *forms, fonts);
-    content->clear();
-    forms->clear();
+    PageGlyphs glyphs;
+    {  // the content and the forms' streams are dropped once interpreted
+        auto content = pdf.page_content(n);
+        if (!content) return std::unexpected(content.error());
+        auto forms = pdf.page_forms(n);
+        if (!forms) return std::unexpected(forms.error());
+        glyphs = interpret_with_forms(*content, font_infos, *forms, fonts);
+    }
 
     std::optional<ReadingOrder> order =
         ReadingOrder::from_structure(structure, n, glyphs.mcid_spans, glyphs.glyphs.size());
