@@ -1,6 +1,8 @@
 #include "arabic.hpp"
 
 #include <algorithm>
+#include <array>
+#include <tuple>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -227,14 +229,49 @@ std::size_t dominant_style(std::span<const Placed> glyphs) {
     auto merges = [](const Key& a, const Key& b) {
         return a.font == b.font && a.render == b.render && std::fabs(a.size - b.size) < 0.01 && a.color == b.color;
     };
+    std::vector<std::size_t> counts(keys.size(), 0);
+    if (keys.size() <= 512) {
+        for (std::size_t i = 0; i < keys.size(); ++i)
+            for (const auto& other : keys)
+                if (merges(keys[i], other)) ++counts[i];
+    } else {
+        // A line this long (only hostile content paints one) is counted by
+        // grouping: styles merge only within one font, render mode and
+        // colour, and there within the size tolerance.
+        auto colour = [](const Color& c) {
+            std::array<float, 4> v = c.c;
+            for (float& x : v) x = x == 0.0f ? 0.0f : x;  // -0 and +0 compare equal
+            return std::tuple(c.kind, v);
+        };
+        auto usable = [](const Key& k) {
+            return !std::isnan(k.size) && std::none_of(k.color.c.begin(), k.color.c.end(), [](float x) { return std::isnan(x); });
+        };
+        std::vector<std::size_t> order;
+        for (std::size_t i = 0; i < keys.size(); ++i)
+            if (usable(keys[i])) order.push_back(i);
+        auto group = [&](std::size_t i) { return std::tuple(keys[i].font, keys[i].render, colour(keys[i].color)); };
+        std::sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) {
+            return std::tuple(group(a), keys[a].size) < std::tuple(group(b), keys[b].size);
+        });
+        std::vector<double> sizes;
+        for (std::size_t lo = 0; lo < order.size();) {
+            std::size_t hi = lo;
+            sizes.clear();
+            while (hi < order.size() && group(order[hi]) == group(order[lo])) sizes.push_back(keys[order[hi++]].size);
+            for (std::size_t k = lo; k < hi; ++k) {
+                const double size = keys[order[k]].size;
+                auto first = std::upper_bound(sizes.begin(), sizes.end(), size - 0.01);
+                auto last = std::lower_bound(sizes.begin(), sizes.end(), size + 0.01);
+                counts[order[k]] = static_cast<std::size_t>(last - first);
+            }
+            lo = hi;
+        }
+    }
     std::size_t best = 0, best_count = 0;
-    for (std::size_t i = 0; i < keys.size(); ++i) {
-        std::size_t count = 0;
-        for (const auto& other : keys)
-            if (merges(keys[i], other)) ++count;
-        if (count > best_count) {
+    for (std::size_t i = 0; i < counts.size(); ++i) {
+        if (counts[i] > best_count) {
             best = i;
-            best_count = count;
+            best_count = counts[i];
         }
     }
     return best;

@@ -539,7 +539,8 @@ struct Interpreter {
     // many times does not reallocate each time.
     void reserve_glyphs(std::size_t more) {
         std::vector<Glyph>& g = out.glyphs;
-        if (g.size() + more > g.capacity()) g.reserve(std::max(g.size() + more, 2 * g.capacity()));
+        const std::size_t want = std::min(g.size() + more, kMaxPageGlyphs);
+        if (want > g.capacity()) g.reserve(std::min(std::max(want, 2 * g.capacity()), kMaxPageGlyphs));
     }
     void move_text(double tx) {
         text_matrix[4] += tx * text_matrix[0];
@@ -628,6 +629,10 @@ void Interpreter::emit(std::uint32_t code, bool is_space) {
     const double w = widths.width(gs.font, code);
     const double tfs = gs.font_size, th = gs.horizontal_scale;
     const Matrix& tm = text_matrix;
+    if (out.glyphs.size() >= kMaxPageGlyphs) {
+        out.truncated = true;
+        return;
+    }
     Point origin = apply(gs.ctm, {gs.rise * tm[2] + tm[4], gs.rise * tm[3] + tm[5]});
     // Built in place, field by field, without zeroing the record first.
     out.glyphs.emplace_back(gs.font, placement.size, placement.color, gs.render, origin.x, origin.y,
@@ -888,7 +893,7 @@ PageGlyphs interpret_with_forms(std::string_view content, std::span<const FontIn
     const std::optional<std::size_t> bound = scan_content(content);
     if (!bound) return {};
     Interpreter in(fonts, forms, widths);
-    in.out.glyphs.reserve(*bound);
+    in.out.glyphs.reserve(std::min(*bound, kMaxPageGlyphs));
     in.run_content(content);
     return std::move(in.out);
 }

@@ -138,6 +138,11 @@ Assessment assess(std::uint32_t page, const PageGlyphs& content, const FontMap& 
             "wrong value");
         raise(a.verdict, Verdict::Degraded);
     }
+    if (content.truncated) {
+        const std::string limit = std::to_string(kMaxPageGlyphs);
+        a.reasons.push_back("the page paints more than " + limit + " glyphs; only the first " + limit + " were read");
+        raise(a.verdict, Verdict::Degraded);
+    }
     if (a.chars <= 1) {
         a.reasons.emplace_back("glyphs were painted but produced almost no text");
         a.verdict = Verdict::NeedsOcr;

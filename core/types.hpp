@@ -168,12 +168,18 @@ struct McidSpan {
     std::uint32_t mcid = 0;
 };
 
+// A page keeps at most this many glyphs. Real pages paint thousands; a
+// few kilobytes of compressed content can ask for hundreds of millions, and
+// every later stage holds copies of them.
+inline constexpr std::size_t kMaxPageGlyphs = std::size_t{1} << 18;
+
 struct PageGlyphs {
     std::vector<Glyph> glyphs;
     std::vector<XObjectUse> xobjects;
     std::vector<ActualText> actual_texts;
     std::vector<McidSpan> mcid_spans;
     std::vector<RuledLine> ruled_lines;
+    bool truncated = false;  // glyphs past kMaxPageGlyphs were painted and dropped
 };
 
 // How the interpreter learns glyph advances without depending on the font

@@ -298,6 +298,27 @@ TEST(BuildLine, DominantStyle) {
     EXPECT_EQ(line->color, Color::gray(0));
 }
 
+TEST(BuildLine, DominantStyleOfAVeryLongLine) {
+    // Past a few hundred glyphs the count is taken by grouping styles; it
+    // must pick the same glyph as the pairwise count would.
+    LineFixture f;
+    for (int i = 0; i < 900; ++i) {
+        Placed& p = f.add("a", i * 5.0, 5);
+        if (i % 3 == 0) {  // 300 glyphs in red at 12 pt
+            p.glyph.size = 12;
+            p.glyph.color = Color::rgb(1, 0, 0);
+        } else if (i % 3 == 1) {  // 300 at 10 pt and 300 at 10.009 pt, which merge
+            p.glyph.size = 10;
+        } else {
+            p.glyph.size = 10.009;
+        }
+    }
+    auto line = f.build();
+    ASSERT_TRUE(line);
+    EXPECT_DOUBLE_EQ(line->size, 10.0);  // glyph 1: the earliest of the 600 that merge
+    EXPECT_EQ(line->color, Color::gray(0));
+}
+
 TEST(BuildLine, Geometry) {
     LineFixture f(10, 700);
     f.add("a", 20, 6);

@@ -70,3 +70,14 @@ def test_line_repr_cuts_at_thirty_characters(tmp_path, length, shown):
     text_page(b, "x" * length)
     [line] = inkra.Document(b.write(tmp_path / "long.pdf")).page(1).lines
     assert repr(line) == f'<Line 12.0pt "{shown}>'
+
+
+def test_glyph_flood_is_cut_off(tmp_path):
+    # 20 KB of compressed content asks for ten million glyphs.
+    b = PdfBuilder()
+    b.page(content=b"BT /F1 10 Tf 10 10 Td (" + b"a" * 10_000_000 + b") Tj ET", resources=f"<< {latin_font(b)} >>",
+           flate=True)
+    page = inkra.Document(b.write(tmp_path / "flood.pdf")).page(1)
+    assert page.verdict == "degraded"
+    assert page.reasons == ["the page paints more than 262144 glyphs; only the first 262144 were read"]
+    assert page.text == "a" * 262144
