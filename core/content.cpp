@@ -524,6 +524,7 @@ struct Interpreter {
         : fonts(f), forms(fm), widths(w), form_scan(fm.size()) {}
 
     bool run_content(std::string_view content);
+    std::size_t operations_left = kMaxPageOperations;
     void run(const Operation& op);
     void show(std::string_view bytes);
     void emit(std::uint32_t code, bool is_space);
@@ -552,7 +553,14 @@ struct Interpreter {
 bool Interpreter::run_content(std::string_view content) {
     ContentReader reader(content);
     Operation op;
-    while (reader.next(op)) run(op);
+    while (reader.next(op)) {
+        if (operations_left == 0) {
+            out.cut_short = true;
+            break;
+        }
+        --operations_left;
+        run(op);
+    }
     return !reader.failed();
 }
 

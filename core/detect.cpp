@@ -143,6 +143,12 @@ Assessment assess(std::uint32_t page, const PageGlyphs& content, const FontMap& 
         a.reasons.push_back("the page paints more than " + limit + " glyphs; only the first " + limit + " were read");
         raise(a.verdict, Verdict::Degraded);
     }
+    if (content.cut_short) {
+        const std::string limit = std::to_string(kMaxPageOperations);
+        a.reasons.push_back("the page runs more than " + limit + " content operations; only the first " + limit +
+                            " were run");
+        raise(a.verdict, Verdict::Degraded);
+    }
     if (a.chars <= 1) {
         a.reasons.emplace_back("glyphs were painted but produced almost no text");
         a.verdict = Verdict::NeedsOcr;

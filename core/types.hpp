@@ -172,6 +172,9 @@ struct McidSpan {
 // few kilobytes of compressed content can ask for hundreds of millions, and
 // every later stage holds copies of them.
 inline constexpr std::size_t kMaxPageGlyphs = std::size_t{1} << 18;
+// And runs at most this many content operations, forms included: a form
+// drawn a million times from a few bytes would otherwise never finish.
+inline constexpr std::size_t kMaxPageOperations = std::size_t{1} << 25;
 
 struct PageGlyphs {
     std::vector<Glyph> glyphs;
@@ -180,6 +183,7 @@ struct PageGlyphs {
     std::vector<McidSpan> mcid_spans;
     std::vector<RuledLine> ruled_lines;
     bool truncated = false;  // glyphs past kMaxPageGlyphs were painted and dropped
+    bool cut_short = false;  // operations past kMaxPageOperations were not run
 };
 
 // How the interpreter learns glyph advances without depending on the font

@@ -81,3 +81,15 @@ def test_glyph_flood_is_cut_off(tmp_path):
     assert page.verdict == "degraded"
     assert page.reasons == ["the page paints more than 262144 glyphs; only the first 262144 were read"]
     assert page.text == "a" * 262144
+
+
+def test_form_drawn_a_million_times_is_cut_short(tmp_path):
+    # A few kilobytes that would run a 4000-operation form two million times.
+    b = PdfBuilder()
+    font = latin_font(b)
+    form = b.add_stream(b"BT /F1 10 Tf " + b"10 10 Td (ab) Tj " * 1000 + b"ET",
+                        f"/Type /XObject /Subtype /Form /BBox [0 0 100 100] /Resources << {font} >>", flate=True)
+    b.page(content=b"/Fm0 Do " * 2_000_000, resources=f"<< /XObject << /Fm0 {ref(form)} >> >>", flate=True)
+    page = inkra.Document(b.write(tmp_path / "forms.pdf")).page(1)
+    assert page.verdict == "degraded"
+    assert "the page runs more than 33554432 content operations; only the first 33554432 were run" in page.reasons
