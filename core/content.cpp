@@ -845,7 +845,8 @@ void Interpreter::run(const Operation& op) {
         if (first && name_of(*first, name_text)) {
             std::string qualified;
             qualify(name_text, qualified);
-            out.xobjects.push_back({qualified, gs.ctm});
+            if (out.xobjects.size() < kMaxPageXObjects) out.xobjects.push_back({qualified, gs.ctm});
+            else out.xobjects_dropped = true;
             enter_form(qualified);
         }
         break;

@@ -149,6 +149,11 @@ Assessment assess(std::uint32_t page, const PageGlyphs& content, const FontMap& 
                             " were run");
         raise(a.verdict, Verdict::Degraded);
     }
+    if (content.xobjects_dropped) {
+        const std::string limit = std::to_string(kMaxPageXObjects);
+        a.reasons.push_back("the page draws more than " + limit + " XObjects; only the first " + limit + " were kept");
+        raise(a.verdict, Verdict::Degraded);
+    }
     if (a.chars <= 1) {
         a.reasons.emplace_back("glyphs were painted but produced almost no text");
         a.verdict = Verdict::NeedsOcr;

@@ -175,6 +175,8 @@ inline constexpr std::size_t kMaxPageGlyphs = std::size_t{1} << 18;
 // And runs at most this many content operations, forms included: a form
 // drawn a million times from a few bytes would otherwise never finish.
 inline constexpr std::size_t kMaxPageOperations = std::size_t{1} << 25;
+// And records at most this many XObject draws: each becomes a placed image.
+inline constexpr std::size_t kMaxPageXObjects = std::size_t{1} << 16;
 
 struct PageGlyphs {
     std::vector<Glyph> glyphs;
@@ -184,6 +186,7 @@ struct PageGlyphs {
     std::vector<RuledLine> ruled_lines;
     bool truncated = false;  // glyphs past kMaxPageGlyphs were painted and dropped
     bool cut_short = false;  // operations past kMaxPageOperations were not run
+    bool xobjects_dropped = false;  // draws past kMaxPageXObjects were not recorded
 };
 
 // How the interpreter learns glyph advances without depending on the font

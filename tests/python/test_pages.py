@@ -93,3 +93,13 @@ def test_form_drawn_a_million_times_is_cut_short(tmp_path):
     page = inkra.Document(b.write(tmp_path / "forms.pdf")).page(1)
     assert page.verdict == "degraded"
     assert "the page runs more than 33554432 content operations; only the first 33554432 were run" in page.reasons
+
+
+def test_image_drawn_millions_of_times_is_kept_a_bounded_number_of_times(tmp_path):
+    b = PdfBuilder()
+    img = b.add_stream(b"\x80" * 16, "/Type /XObject /Subtype /Image /Width 4 /Height 4 "
+                                     "/ColorSpace /DeviceGray /BitsPerComponent 8")
+    b.page(content=b"q 10 0 0 10 0 0 cm /Im0 Do Q " * 1_000_000, resources=f"<< /XObject << /Im0 {ref(img)} >> >>",
+           flate=True)
+    page = inkra.Document(b.write(tmp_path / "images.pdf")).page(1)
+    assert len(page.images) == 65536
