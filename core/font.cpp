@@ -243,6 +243,17 @@ std::string Font::untrusted_answer(std::uint32_t code, char32_t c) const {
     return *text;
 }
 
+namespace {
+
+bool only_noncharacters(std::string_view text) {
+    if (text.empty()) return false;
+    for (char32_t c : to_code_points(text))
+        if (!((c >= 0xFDD0 && c <= 0xFDEF) || (c & 0xFFFE) == 0xFFFE)) return false;
+    return true;
+}
+
+}  // namespace
+
 std::optional<std::string> Font::decode(std::uint32_t code) const {
     if (auto it = separator_overrides_.find(code); it != separator_overrides_.end()) return it->second;
     const auto glyph = truetype_map_.empty() ? std::nullopt : glyph_of(code);
@@ -252,7 +263,9 @@ std::optional<std::string> Font::decode(std::uint32_t code) const {
         if (to_unicode_untrustworthy_ && !is_mirrored_bracket(*program_char))
             return untrusted_answer(code, *program_char);
     }
-    if (auto text = cmap_.get(code)) return text;
+    // A map entry of noncharacters (U+FFFF and its kind) names no text: some
+    // producers write it for glyphs they could not map. Look further.
+    if (auto text = cmap_.get(code); text && !only_noncharacters(*text)) return text;
     if (auto text = encoding_.decode(code)) return text;
     if (auto it = cff_names_.find(code); it != cff_names_.end()) {
         if (auto text = glyph_name_to_string(it->second)) return text;

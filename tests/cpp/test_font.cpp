@@ -415,3 +415,19 @@ TEST(FontTrust, AmiriIdentityH) {
         EXPECT_EQ(distrusted.decode(g), utf8(c));
     }
 }
+
+TEST(FontMapping, NoncharacterEntriesNameNoText) {
+    // Some producers map glyphs they could not name to U+FFFF: that is no
+    // text, so the code stays unresolved unless another source knows it.
+    RawFont plain;
+    plain.info = {"F1", "TrueType", std::nullopt, std::nullopt};
+    plain.to_unicode = to_unicode({{65, U"\uFFFF"}, {66, U"b"}, {67, U"\uFDD0"}}, 1);
+    RawFont with_encoding = plain;
+    with_encoding.info.name = "F2";
+    with_encoding.base_encoding = "WinAnsiEncoding";
+    FontMap map = FontMap::from_raw({plain, with_encoding});
+    EXPECT_EQ(map.decode("F1", 65), none);
+    EXPECT_EQ(map.decode("F1", 67), none);
+    EXPECT_EQ(map.decode("F1", 66), "b");
+    EXPECT_EQ(map.decode("F2", 65), "A");
+}
