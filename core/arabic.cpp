@@ -287,18 +287,14 @@ std::size_t dominant_style(std::span<const Placed> glyphs) {
 // falls outside that letter, though near it, the mark is moved inside the
 // letter's advance, where the walk expects a mark on that letter to stand.
 // Anything less clear-cut keeps the origin.
-template <class Decoded>
-std::vector<double> mark_positions(std::span<const Placed> glyphs, const std::vector<Decoded>& decoded, bool rtl) {
+std::vector<double> mark_positions(std::span<const Placed> glyphs, const std::vector<bool>& mark_text, bool rtl) {
     std::vector<double> position(glyphs.size());
     for (std::size_t i = 0; i < glyphs.size(); ++i) position[i] = glyphs[i].run_x;
 
-    auto has_advance = [](const Placed& p) { return std::fabs(p.glyph.advance) >= 0.05 * p.glyph.size; };
-    auto is_mark = [&](std::size_t i) {
-        return !glyphs[i].actual && !has_advance(glyphs[i]) && is_mark_glyph(decoded[i].piece.text);
-    };
+    auto is_mark = [&](std::size_t i) { return !glyphs[i].actual && !has_advance(glyphs[i].glyph) && mark_text[i]; };
     // A glyph with an advance stands for a letter even when its text went
     // elsewhere (an /ActualText span, a cluster mapped on another glyph).
-    auto letter = [&](std::size_t i) { return has_advance(glyphs[i]) && !is_mark_glyph(decoded[i].piece.text); };
+    auto letter = [&](std::size_t i) { return has_advance(glyphs[i].glyph) && !mark_text[i]; };
     auto covers = [&](std::size_t j, double x) {
         const Placed& l = glyphs[j];
         return x >= l.run_x && x < l.run_x + l.glyph.advance;
@@ -379,7 +375,11 @@ std::optional<TextLine> build_line(std::span<const Placed> glyphs, const FontMap
         }
     }
     rtl = rtl && strong_ltr <= strong_rtl;
-    std::vector<double> position = mark_positions(glyphs, decoded_in, rtl);
+    // Whether each glyph's text is a diacritic, settled once: the test
+    // normalises the text.
+    std::vector<bool> mark_text(glyphs.size());
+    for (std::size_t i = 0; i < glyphs.size(); ++i) mark_text[i] = is_mark_glyph(decoded_in[i].piece.text);
+    std::vector<double> position = mark_positions(glyphs, mark_text, rtl);
 
     std::vector<std::size_t> order(glyphs.size());
     for (std::size_t i = 0; i < order.size(); ++i) order[i] = i;
@@ -417,7 +417,7 @@ std::optional<TextLine> build_line(std::span<const Placed> glyphs, const FontMap
         Decoded& d = decoded[k];
         const std::string& text = d.piece.text;
         const double x = position[order[k]], w = p.glyph.advance, s = p.glyph.size;
-        const bool has_advance = std::fabs(w) >= 0.05 * s;
+        const bool moves = has_advance(p.glyph);
 
         if (d.resolved && all_replacement(text)) {  // empty text included
             extend_end(x + w);
@@ -425,7 +425,7 @@ std::optional<TextLine> build_line(std::span<const Placed> glyphs, const FontMap
             continue;
         }
         if (text == kReplacement) ++unresolved;
-        const bool mark = is_mark_glyph(text);
+        const bool mark = mark_text[order[k]];
 
         // A space painted at the origin of the letter just walked (some
         // producers put a line's trailing space on top of its last letter)
@@ -434,10 +434,10 @@ std::optional<TextLine> build_line(std::span<const Placed> glyphs, const FontMap
         if (d.piece.kind == Piece::Kind::Decoded && white && last_letter_x &&
             std::fabs(x - *last_letter_x) <= 0.1 * s)
             continue;
-        if (!white && has_advance) last_letter_x = x;
+        if (!white && moves) last_letter_x = x;
         else if (white) last_letter_x.reset();
 
-        if (have_previous && has_advance && x - previous_end > s * factor) {
+        if (have_previous && moves && x - previous_end > s * factor) {
             bool after_space = !pieces.empty() && pieces.back().kind == Piece::Kind::Decoded && pieces.back().text == " ";
             if (!after_space) {
                 pieces.push_back({Piece::Kind::Decoded, " "});
@@ -451,7 +451,7 @@ std::optional<TextLine> build_line(std::span<const Placed> glyphs, const FontMap
             continue;
         }
 
-        if (pending && has_advance) {
+        if (pending && moves) {
             if (auto merged = merge_hamza(*pending, text)) {
                 if (debug_enabled()) {
                     std::string msg = "MERGE slot=" + std::to_string(pending->index) + " at_slot=";
@@ -478,7 +478,7 @@ std::optional<TextLine> build_line(std::span<const Placed> glyphs, const FontMap
             }
         }
 
-        const char32_t lone = has_advance ? 0 : single_char(text);
+        const char32_t lone = moves ? 0 : single_char(text);
         // In a right-to-left line the mark goes in front of its letter in the
         // visual list, so that reordering puts it after the letter.
         std::size_t placed_at = pieces.size();

@@ -2,6 +2,7 @@
 // grouped into lines, each line rebuilt as logical, normalised text.
 #pragma once
 
+#include <cmath>
 #include <cstddef>
 #include <cstdint>
 #include <optional>
@@ -64,6 +65,9 @@ bool is_rtl_char(char32_t c);
 // Combining diacritics, Arabic harakat and their isolated/medial forms.
 bool is_combining_mark(char32_t c);
 bool contains_rtl(std::string_view utf8);
+// A glyph moves the pen: its advance is at least 5% of its size. Glyphs
+// without one are diacritics or letters painted over another.
+inline bool has_advance(const Glyph& g) { return std::abs(g.advance) >= 0.05 * g.size; }
 
 // ---- grouping ----
 // Lines top first; a line keeps the grouping sort (run_y descending, then

@@ -4,9 +4,9 @@
 #include <charconv>
 #include <string>
 
-#include <unicode/utf8.h>
 
 #include "font.hpp"
+#include "unicode.hpp"
 
 namespace inkra {
 
@@ -34,16 +34,7 @@ bool is_presentation_form(char32_t c) {
 // The page text as scalar values; an ill-formed sequence counts as one U+FFFD.
 std::u32string scalars_of(std::span<const TextLine> lines) {
     std::u32string out;
-    for (const auto& line : lines) {
-        const auto* s = reinterpret_cast<const std::uint8_t*>(line.text.data());
-        const auto n = static_cast<std::int32_t>(line.text.size());
-        std::int32_t i = 0;
-        while (i < n) {
-            UChar32 c;
-            U8_NEXT(s, i, n, c);
-            out.push_back(c < 0 ? U'\uFFFD' : static_cast<char32_t>(c));
-        }
-    }
+    for (const auto& line : lines) out += to_code_points(line.text);
     return out;
 }
 
@@ -138,22 +129,17 @@ Assessment assess(std::uint32_t page, const PageGlyphs& content, const FontMap& 
             "wrong value");
         raise(a.verdict, Verdict::Degraded);
     }
-    if (content.truncated) {
-        const std::string limit = std::to_string(kMaxPageGlyphs);
-        a.reasons.push_back("the page paints more than " + limit + " glyphs; only the first " + limit + " were read");
+    // Pages past the interpreter's limits were read only in part.
+    auto limit = [&](bool hit, std::string_view verb, std::size_t n, std::string_view what, std::string_view done) {
+        if (!hit) return;
+        const std::string count = std::to_string(n);
+        a.reasons.push_back("the page " + std::string(verb) + " more than " + count + " " + std::string(what) +
+                            "; only the first " + count + " were " + std::string(done));
         raise(a.verdict, Verdict::Degraded);
-    }
-    if (content.cut_short) {
-        const std::string limit = std::to_string(kMaxPageOperations);
-        a.reasons.push_back("the page runs more than " + limit + " content operations; only the first " + limit +
-                            " were run");
-        raise(a.verdict, Verdict::Degraded);
-    }
-    if (content.xobjects_dropped) {
-        const std::string limit = std::to_string(kMaxPageXObjects);
-        a.reasons.push_back("the page draws more than " + limit + " XObjects; only the first " + limit + " were kept");
-        raise(a.verdict, Verdict::Degraded);
-    }
+    };
+    limit(content.truncated, "paints", kMaxPageGlyphs, "glyphs", "read");
+    limit(content.cut_short, "runs", kMaxPageOperations, "content operations", "run");
+    limit(content.xobjects_dropped, "draws", kMaxPageXObjects, "XObjects", "kept");
     if (a.chars <= 1) {
         a.reasons.emplace_back("glyphs were painted but produced almost no text");
         a.verdict = Verdict::NeedsOcr;

@@ -14,7 +14,6 @@ constexpr double kNoAdvance = 0.05;
 // How far, in painting order, an overlay may lie from the glyph it covers.
 constexpr std::size_t kHostWindow = 8;
 
-bool has_advance(const Glyph& g) { return std::abs(g.advance) >= kNoAdvance * g.size; }
 
 // A glyph's text as line building will see it: its replacement if any,
 // else what its font says; absent when the font cannot resolve it.
